@@ -1,0 +1,26 @@
+# Export tables from .def files.
+#
+# A .def here names every function with its stdcall argument size
+# (Name@N @ordinal).  On i686 the DLL is linked with --kill-at, so the
+# exports are undecorated, and the import library is made by dlltool -k so a
+# caller's decorated references (_Name@N) bind to the undecorated export.
+# On x86_64 there is no decoration: the @N is dropped from the names.
+
+function(dada_use_def target def)
+  get_filename_component(def_name ${def} NAME)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    file(READ ${def} text)
+    string(REGEX REPLACE "([A-Za-z_][A-Za-z0-9_]*)@[0-9]+" "\\1" text "${text}")
+    set(out ${CMAKE_CURRENT_BINARY_DIR}/${def_name})
+    file(GENERATE OUTPUT ${out} CONTENT "${text}")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def})
+    target_sources(${target} PRIVATE ${out})
+  else()
+    target_sources(${target} PRIVATE ${def})
+    target_link_options(${target} PRIVATE -Wl,--kill-at)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_DLLTOOL} -k -d ${def} -D $<TARGET_FILE_NAME:${target}>
+              -l $<TARGET_LINKER_FILE:${target}>
+      COMMENT "Import library of ${target} with stdcall names")
+  endif()
+endfunction()

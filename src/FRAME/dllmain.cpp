@@ -1,0 +1,21 @@
+// Process attach and detach.
+#include "FRAME/module.h"
+
+namespace dada {
+HINSTANCE g_module;
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    switch (reason) {
+    case DLL_PROCESS_ATTACH:
+        dada::g_module = instance;
+        // The remote services are bound here; the load's answer is theirs.
+        return TRUE;
+    case DLL_PROCESS_DETACH:
+        // The dialog fonts are released here, then the remote services unbound.
+        return TRUE;
+    default:
+        return TRUE;
+    }
+}

@@ -1,0 +1,75 @@
+#include "testutil.h"
+#include <atomic>
+#include <vector>
+
+namespace dadatest {
+
+TempDir::TempDir()
+{
+    static std::atomic<unsigned> serial{0};
+    char base[MAX_PATH];
+    GetTempPathA(sizeof base, base);
+    for (;;) {
+        path_ = std::string(base) + "dadatest_" + std::to_string(GetCurrentProcessId()) + "_" +
+                std::to_string(serial++);
+        if (CreateDirectoryA(path_.c_str(), nullptr)) break;
+    }
+}
+
+TempDir::~TempDir() { RemoveTree(path_); }
+
+void RemoveTree(const std::string &path)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string full = path + "\\" + name;
+            SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(full);
+            else DeleteFileA(full.c_str());
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+std::string ReadFileBytes(const std::string &path)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return {};
+    std::string data;
+    char buf[65536];
+    DWORD got;
+    while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) data.append(buf, got);
+    CloseHandle(h);
+    return data;
+}
+
+bool WriteFileBytes(const std::string &path, const std::string &data)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD done = 0;
+    BOOL ok = WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &done, nullptr);
+    CloseHandle(h);
+    return ok && done == data.size();
+}
+
+bool FileExists(const std::string &path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ProgramDir()
+{
+    char buf[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, buf, sizeof buf);
+    std::string s(buf, n);
+    return s.substr(0, s.find_last_of('\\') + 1);
+}
+
+} // namespace dadatest

@@ -1,0 +1,40 @@
+// Helpers shared by the test programs.
+#pragma once
+#include <windows.h>
+#include <string>
+#include "zoredo32.h"
+
+namespace dadatest {
+
+// A fresh folder under the temporary folder, removed with its contents.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::string &path() const { return path_; }
+    std::string file(const std::string &name) const { return path_ + "\\" + name; }
+private:
+    std::string path_;
+};
+
+void RemoveTree(const std::string &path);
+std::string ReadFileBytes(const std::string &path);
+bool WriteFileBytes(const std::string &path, const std::string &data);
+bool FileExists(const std::string &path);
+
+// Kernel-library faults for the length of a scope (test build of ZOREDO32).
+class KernelFault {
+public:
+    KernelFault(DWORD ordinal, DWORD skip, DWORD count, DWORD shortBytes = 0)
+    { ZKT_ClearFaults(); ZKT_SetFault(ordinal, skip, count, shortBytes); }
+    ~KernelFault() { ZKT_ClearFaults(); }
+    KernelFault(const KernelFault &) = delete;
+    KernelFault &operator=(const KernelFault &) = delete;
+};
+
+// Folder of the running test program, with a trailing backslash.
+std::string ProgramDir();
+
+} // namespace dadatest
