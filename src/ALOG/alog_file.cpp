@@ -127,7 +127,8 @@ DWORD WINAPI ALOG_Write(ALOGHANDLE handle, LPCSTR text)
         result = 0;
     }
 
-    if (log->blockCount > 0 && --log->blockCount == 0) {
+    if (log->blockCount > 0) --log->blockCount;
+    if (log->blockCount == 0) {
         ZK_Close(log->file);
         log->file = ZK_NOFILE;
     }

@@ -1,0 +1,131 @@
+// ALOG_BuildLogRecord: the fields of a log line and the bounds of the buffer.
+#include <gtest/gtest.h>
+#include "dadada32.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string Build(WORD code, DWORD flags, const char *text, const char *extra,
+                  const char *user, DWORD size = 512)
+{
+    std::string buf(size + 16, '\x7f');   // canary bytes past the buffer
+    AlogRecord rec{};
+    rec.buffer = buf.data();
+    rec.bufferSize = size;
+    rec.flags = flags;
+    rec.eventCode = code;
+    rec.text = text;
+    rec.extraText = extra;
+    rec.userName = user;
+    ALOG_BuildLogRecord(&rec);
+    EXPECT_EQ(buf.substr(size), std::string(16, '\x7f')) << "wrote past the buffer";
+    size_t len = strnlen(buf.data(), size);
+    EXPECT_LT(len, size) << "not terminated inside the buffer";
+    return buf.substr(0, len);
+}
+
+// Every event code and its name, as the product's programs log them.
+const struct { WORD code; const char *name; } kEventNames[] = {
+    {1, "Infected"}, {2, "Cleaned"}, {3, "Clean Error"}, {4, "Deleted"}, {5, "Delete Error"},
+    {6, "Excluded"}, {7, "Exclude Error"}, {8, "Access Denied"}, {9, "Moved"},
+    {10, "Move Error"}, {11, "Memory Infected"}, {12, "Boot Sector Infected"},
+    {13, "Boot Sector Cleaned"}, {14, "Boot Sector Clean Error"}, {50, "Service Started"},
+    {51, "Service Ended"}, {60, "Task started."}, {61, "Error starting task."},
+    {62, "Task stopped."}, {63, "Error stopping task."}, {80, "Task successfully completed"},
+    {81, "Task cancelled"}, {82, "Task reported infected system memory"},
+    {83, "Task reported infected boot record"}, {84, "Task reported infected files"},
+    {85, "Task cleaned all infected files"}, {86, "Task reported error accessing log file"},
+    {87, "Task reported memory allocation error"}, {88, "Task reported path too long"},
+    {89, "Task encountered write protected media"}, {90, "Task could not find media"},
+    {91, "Task received invalid scan item"}, {92, "Task reported file I/O error"},
+    {93, "Task reported disk I/O error"}, {94, "Task reported system error"},
+    {95, "Task reported internal error"}, {110, "Scan Error"}, {111, "Scan Started"},
+    {112, "Scan Complete"}, {113, "Scan Settings"}, {114, "Scan Summary"},
+};
+
+TEST(AlogRecord, EveryEventCodeHasItsName)
+{
+    for (const auto &e : kEventNames)
+        EXPECT_EQ(Build(e.code, 0, nullptr, nullptr, nullptr), std::string(e.name) + "\t\r\n")
+            << "code " << e.code;
+}
+
+TEST(AlogRecord, UnknownCodesLeaveTheEventFieldEmpty)
+{
+    for (WORD code : {0, 15, 49, 52, 64, 79, 96, 109, 115, 999, 65535})
+        EXPECT_EQ(Build(code, 0, nullptr, nullptr, nullptr), "\t\r\n") << "code " << code;
+}
+
+TEST(AlogRecord, Fields)
+{
+    static const struct {
+        WORD code; DWORD flags; const char *text, *extra, *user; const char *expect;
+    } cases[] = {
+        {50, 0, nullptr, nullptr, nullptr, "Service Started\t\r\n"},
+        {1, 0, "C:\\f.exe", nullptr, nullptr, "Infected\tC:\\f.exe\r\n"},
+        {1, 0, "C:\\f.exe", "W32.X", nullptr, "Infected\tC:\\f.exe\tW32.X\r\n"},
+        {1, 0, nullptr, "W32.X", nullptr, "Infected\t\r\n"},             // extra needs text
+        {1, 0x80, "C:\\f.exe", "W32.X", "alice", "Infected\talice\tC:\\f.exe\tW32.X\r\n"},
+        {1, 0x80, nullptr, nullptr, "alice", "Infected\talice\t\r\n"},
+        {4, 0x80, "", "", "", "Deleted\t\t\t\r\n"},
+        {999, 0x80, "t", nullptr, "bob", "\tbob\tt\r\n"},
+        {1, 0xFFFFFF00, "x", nullptr, "bob", "Infected\tx\r\n"},         // only the low byte counts
+        {1, 0x3F, "x", nullptr, "bob", "Infected\tx\r\n"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(Build(c.code, c.flags, c.text, c.extra, c.user), c.expect)
+            << "code " << c.code << " flags " << c.flags;
+}
+
+TEST(AlogRecord, DateTimeAndLoggedOnUser)
+{
+    char user[256];
+    DWORD n = sizeof user;
+    ASSERT_TRUE(GetUserNameA(user, &n));
+    auto now = [] {
+        char d[100], t[100];
+        GetDateFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, d, sizeof d);
+        GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, nullptr, nullptr, t, sizeof t);
+        return std::string(d) + "\t" + t + "\t";
+    };
+    std::string before = now();
+    std::string line = Build(1, 0xC0, "C:\\data\\f.exe", "W32.Test", nullptr);
+    std::string rest = std::string("Infected\t") + user + "\tC:\\data\\f.exe\tW32.Test\r\n";
+    EXPECT_TRUE(line == before + rest || line == now() + rest) << line;
+}
+
+TEST(AlogRecord, CutToTheBuffer)
+{
+    static const struct {
+        DWORD size; WORD code; DWORD flags; const char *text, *user; const char *expect;
+    } cases[] = {
+        // Four bytes are held back, so each field may use size - length - 4.
+        {20, 50, 0, "a long path that does not fit", nullptr, "Service Started\t\r\n"},
+        {30, 1, 0, "C:\\a\\very\\long\\path\\name.exe", nullptr, "Infected\tC:\\a\\very\\long\\pa\r\n"},
+        {13, 1, 0, "x", nullptr, "Infected\t\r\n"},
+        {12, 1, 0, "x", nullptr, "Infecte\t\r\n"},   // the name is cut, its tab still fits
+        {5, 1, 0, nullptr, nullptr, "\t\r\n"},
+        {4, 1, 0, "x", nullptr, ""},
+        {1, 1, 0, "x", nullptr, ""},
+        {20, 1, 0x80, nullptr, "a-user-name-longer-than-room", "Infected\ta-user-\r\n"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(Build(c.code, c.flags, c.text, nullptr, c.user, c.size), c.expect) << "size " << c.size;
+}
+
+TEST(AlogRecord, NoRoomForTheDateLeavesTheBufferEmpty)
+{
+    EXPECT_EQ(Build(1, 0x40, "x", nullptr, nullptr, 6), "");
+}
+
+TEST(AlogRecord, NullRecordOrBufferIsIgnored)
+{
+    ALOG_BuildLogRecord(nullptr);
+    AlogRecord rec{};
+    rec.bufferSize = 100;
+    ALOG_BuildLogRecord(&rec);
+}
+
+} // namespace

@@ -1,0 +1,123 @@
+// ALOG_TruncateLog: keep the complete lines of the last limit x 1024 bytes
+// behind the truncation notice.
+#include <gtest/gtest.h>
+#include "dadada32.h"
+#include "testutil.h"
+
+#include <string>
+
+using namespace dadatest;
+
+namespace {
+
+// The notice as it reads now (system locale, no seconds), CR LF included.
+std::string Notice()
+{
+    char date[260], time[260];
+    GetDateFormatA(LOCALE_SYSTEM_DEFAULT, 0, nullptr, nullptr, date, sizeof date);
+    GetTimeFormatA(LOCALE_SYSTEM_DEFAULT, TIME_NOSECONDS | LOCALE_NOUSEROVERRIDE, nullptr, nullptr,
+                   time, sizeof time);
+    return std::string(date) + "\t" + time + "\tActivity log truncated after exceeding limit size\r\n";
+}
+
+std::string Lines(size_t total, const char *eol)
+{
+    std::string s;
+    for (int i = 0; s.size() < total; ++i) s += "entry number " + std::to_string(i) + eol;
+    s.resize(total);
+    return s;
+}
+
+class AlogTruncate : public ::testing::Test {
+protected:
+    // Truncates `content` with the limit; answers the result, leaves the file in `after`.
+    DWORD truncate(const std::string &content, DWORD limitKb)
+    {
+        EXPECT_TRUE(WriteFileBytes(path, content));
+        ZKFILE f = ZK_Open(path.c_str(), ZK_OPEN_WRITE);
+        EXPECT_NE(f, ZK_NOFILE);
+        before = Notice();
+        DWORD r = ALOG_TruncateLog(f, limitKb);
+        afterNotice = Notice();
+        ZK_Close(f);
+        after = ReadFileBytes(path);
+        return r;
+    }
+    void expectNoticeThen(const std::string &kept)
+    {
+        EXPECT_TRUE(after == before + kept || after == afterNotice + kept) << after.substr(0, 200);
+    }
+    TempDir dir;
+    std::string path = dir.file("big.log");
+    std::string before, afterNotice, after;
+};
+
+TEST_F(AlogTruncate, KeepsCompleteLinesOfTheTail)
+{
+    static const struct { size_t size; DWORD limitKb; } cases[] = {
+        {5000, 4}, {2049, 2}, {4097, 4}, {100000, 7}, {1025, 1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.size << " bytes, limit " << c.limitKb);
+        std::string data = Lines(c.size, "\r\n");
+        const size_t limit = c.limitKb * 1024;
+        std::string tail = data.substr(data.size() - limit);
+        size_t eol = tail.find_first_of("\r\n");
+        ASSERT_NE(eol, std::string::npos);
+        size_t cut = tail[eol] == '\r' ? eol + 2 : eol + 1;
+        EXPECT_NE(truncate(data, c.limitKb), 0u);
+        expectNoticeThen(tail.substr(cut));
+        EXPECT_LE(after.size(), limit + before.size() + 2);
+    }
+}
+
+TEST_F(AlogTruncate, TailStartingAtALineKeepsThatLine)
+{
+    // The tail starts with the CR LF of the previous line: kept from the next line on.
+    std::string data = std::string(100, 'a') + "\r\n" + std::string(1020, 'b') + "\r\n";
+    EXPECT_NE(truncate(data, 1), 0u);   // the tail is CR LF, 1020 b, CR LF
+    expectNoticeThen(std::string(1020, 'b') + "\r\n");
+}
+
+TEST_F(AlogTruncate, LimitZeroOrFileWithinLimitEmptiesTheFile)
+{
+    static const struct { size_t size; DWORD limitKb; } cases[] = {
+        {5000, 0}, {1000, 1}, {1024, 1}, {0, 3},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.size << " bytes, limit " << c.limitKb);
+        EXPECT_NE(truncate(Lines(c.size, "\r\n"), c.limitKb), 0u);
+        EXPECT_EQ(after, "") << "no notice without a cut";
+    }
+}
+
+TEST_F(AlogTruncate, TailWithoutLineEndKeepsOnlyTheNotice)
+{
+    EXPECT_NE(truncate(std::string(3000, 'x'), 1), 0u);
+    expectNoticeThen("");
+}
+
+TEST_F(AlogTruncate, NoFileIsAFailure)
+{
+    EXPECT_EQ(ALOG_TruncateLog(ZK_NOFILE, 4), 0u);
+}
+
+TEST_F(AlogTruncate, SetLengthFailureIsTheResultAndWritesNothing)
+{
+    ASSERT_TRUE(WriteFileBytes(path, Lines(3000, "\r\n")));
+    ZKFILE f = ZK_Open(path.c_str(), ZK_OPEN_WRITE);
+    KernelFault fault(ZK_ORD_SETLENGTH, 0, 1);
+    EXPECT_EQ(ALOG_TruncateLog(f, 1), 0u);
+    ZK_Close(f);
+}
+
+TEST_F(AlogTruncate, NoticeComesFromTheResources)
+{
+    char text[260] = "";
+    HMODULE dll = GetModuleHandleA("DADADA32.dll");
+    ASSERT_NE(dll, nullptr);
+    ASSERT_GT(LoadStringA(dll, 98, text, sizeof text), 0);
+    EXPECT_STREQ(text, "%s\t%s\tActivity log truncated after exceeding limit size");
+}
+
+} // namespace
