@@ -60,9 +60,21 @@ constexpr bool Fails(DWORD) { return false; }
 constexpr DWORD ShortCount(DWORD) { return 0; }
 #endif
 
+// Windows refuses to write, replace or delete a read-only file; wine running
+// as root would not, so the rule is kept here, the same on both.
+bool IsReadOnlyFile(LPCSTR path)
+{
+    DWORD a = GetFileAttributesA(path);
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY) && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 ZKFILE OpenWin32(LPCSTR path, DWORD access, DWORD disposition)
 {
     if (!path) return ZK_NOFILE;
+    if ((access & GENERIC_WRITE) && IsReadOnlyFile(path)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return ZK_NOFILE;
+    }
     return FromWin32(CreateFileA(path, access,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                  nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -137,7 +149,7 @@ DWORD WINAPI ZK_Write(ZKFILE file, const void *buffer, DWORD count)
 
 DWORD WINAPI ZK_Delete(LPCSTR path)
 {
-    if (Fails(ZK_ORD_DELETE) || !path) return 0;
+    if (Fails(ZK_ORD_DELETE) || !path || IsReadOnlyFile(path)) return 0;
     return DeleteFileA(path) ? 1 : 0;
 }
 

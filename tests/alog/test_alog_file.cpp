@@ -160,6 +160,20 @@ TEST_F(AlogFile, LogPathThatIsAFolderCannotBeOpened)
     ALOG_End(log);
 }
 
+TEST_F(AlogFile, ReadOnlyLogCannotBeOpened)
+{
+    ASSERT_TRUE(WriteFileBytes(path, "old\r\n"));
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    Recorder r;
+    r.rest = 1;
+    ALOGHANDLE log = open(0, &r);
+    EXPECT_EQ(ALOG_Write(log, "new\r\n"), 0u);
+    EXPECT_EQ(r.events, std::vector<DWORD>{2});
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadFileBytes(path), "old\r\n");
+    ALOG_End(log);
+}
+
 TEST_F(AlogFile, KernelOpenAndCreateFailing)
 {
     Recorder r;

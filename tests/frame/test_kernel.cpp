@@ -64,6 +64,13 @@ TEST(Kernel, ExistsDeleteAttributes)
         EXPECT_EQ(ZK_GetAttributes(file.c_str(), &kv), 1u);
         EXPECT_EQ(kv & ~0x01u, a.kv & ~0x01u) << "win32 " << a.win32;  // wine may keep the archive bit
     }
+    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(ZK_Open(file.c_str(), ZK_OPEN_WRITE), ZK_NOFILE) << "read-only";
+    EXPECT_EQ(ZK_Create(file.c_str()), ZK_NOFILE) << "read-only";
+    EXPECT_EQ(ZK_Delete(file.c_str()), 0u) << "read-only";
+    ZKFILE ro = ZK_Open(file.c_str(), ZK_OPEN_READ);
+    EXPECT_NE(ro, ZK_NOFILE);
+    ZK_Close(ro);
     SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
     DWORD kv = 0;
     EXPECT_EQ(ZK_GetAttributes(sub.c_str(), &kv), 1u);
