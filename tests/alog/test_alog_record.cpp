@@ -1,6 +1,7 @@
 // ALOG_BuildLogRecord: the fields of a log line and the bounds of the buffer.
 #include <gtest/gtest.h>
 #include "dadada32.h"
+#include "texts.h"
 
 #include <cstring>
 #include <string>
@@ -26,29 +27,20 @@ std::string Build(WORD code, DWORD flags, const char *text, const char *extra,
     return buf.substr(0, len);
 }
 
-// Every event code and its name, as the product's programs log them.
-const struct { WORD code; const char *name; } kEventNames[] = {
-    {1, "Infected"}, {2, "Cleaned"}, {3, "Clean Error"}, {4, "Deleted"}, {5, "Delete Error"},
-    {6, "Excluded"}, {7, "Exclude Error"}, {8, "Access Denied"}, {9, "Moved"},
-    {10, "Move Error"}, {11, "Memory Infected"}, {12, "Boot Sector Infected"},
-    {13, "Boot Sector Cleaned"}, {14, "Boot Sector Clean Error"}, {50, "Service Started"},
-    {51, "Service Ended"}, {60, "Task started."}, {61, "Error starting task."},
-    {62, "Task stopped."}, {63, "Error stopping task."}, {80, "Task successfully completed"},
-    {81, "Task cancelled"}, {82, "Task reported infected system memory"},
-    {83, "Task reported infected boot record"}, {84, "Task reported infected files"},
-    {85, "Task cleaned all infected files"}, {86, "Task reported error accessing log file"},
-    {87, "Task reported memory allocation error"}, {88, "Task reported path too long"},
-    {89, "Task encountered write protected media"}, {90, "Task could not find media"},
-    {91, "Task received invalid scan item"}, {92, "Task reported file I/O error"},
-    {93, "Task reported disk I/O error"}, {94, "Task reported system error"},
-    {95, "Task reported internal error"}, {110, "Scan Error"}, {111, "Scan Started"},
-    {112, "Scan Complete"}, {113, "Scan Settings"}, {114, "Scan Summary"},
+// Every event code and the string its name comes from.
+const struct { WORD code; UINT id; } kEventNames[] = {
+    {1, 50}, {2, 51}, {3, 52}, {4, 53}, {5, 54}, {6, 55}, {7, 56}, {8, 57}, {9, 58}, {10, 59},
+    {11, 84}, {12, 85}, {13, 86}, {14, 87}, {50, 60}, {51, 61}, {60, 80}, {61, 81}, {62, 82},
+    {63, 83}, {80, 62}, {81, 63}, {82, 64}, {83, 65}, {84, 66}, {85, 67}, {86, 68}, {87, 69},
+    {88, 70}, {89, 71}, {90, 72}, {91, 73}, {92, 74}, {93, 75}, {94, 76}, {95, 77},
+    {110, 88}, {111, 89}, {112, 90}, {113, 91}, {114, 92},
 };
 
 TEST(AlogRecord, EveryEventCodeHasItsName)
 {
     for (const auto &e : kEventNames)
-        EXPECT_EQ(Build(e.code, 0, nullptr, nullptr, nullptr), std::string(e.name) + "\t\r\n")
+        EXPECT_EQ(Build(e.code, 0, nullptr, nullptr, nullptr),
+                  std::string(dadatest::LibraryText(e.id)) + "\t\r\n")
             << "code " << e.code;
 }
 

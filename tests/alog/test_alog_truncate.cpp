@@ -111,13 +111,4 @@ TEST_F(AlogTruncate, SetLengthFailureIsTheResultAndWritesNothing)
     ZK_Close(f);
 }
 
-TEST_F(AlogTruncate, NoticeComesFromTheResources)
-{
-    char text[260] = "";
-    HMODULE dll = GetModuleHandleA("DADADA32.dll");
-    ASSERT_NE(dll, nullptr);
-    ASSERT_GT(LoadStringA(dll, 98, text, sizeof text), 0);
-    EXPECT_STREQ(text, "%s\t%s\tActivity log truncated after exceeding limit size");
-}
-
 } // namespace
