@@ -76,15 +76,84 @@ DWORD DADAAPI ALOG_TruncateLog(DWORD file, DWORD limitKb);
  * Command line
  * ====================================================================== */
 
+/* The parsed line: items split in place, zero-terminated, plus counts. */
+typedef struct CmdLine CmdLine;
+
+#define CMDLINE_NO_ITEM 0xFFFFFFFFu   /* CmdLineGetNextItem: no such item */
+
+CmdLine *DADAAPI CmdLineInit(LPCSTR text);
+DWORD    DADAAPI CmdLineGetSwitchCount(const CmdLine *line);
+DWORD    DADAAPI CmdLineGetParamCount(const CmdLine *line);
+DWORD    DADAAPI CmdLineFindSwitch(const CmdLine *line, LPCSTR name);
+void     DADAAPI CmdLineEnd(CmdLine *line);
+DWORD    DADAAPI CmdLineGetParam(const CmdLine *line, DWORD index, LPSTR dest, DWORD size);
+DWORD    DADAAPI CmdLineGetSwitch(const CmdLine *line, DWORD index, LPSTR dest, DWORD size);
+/* The index-th item of any kind; answers index + 1, or CMDLINE_NO_ITEM. */
+DWORD    DADAAPI CmdLineGetNextItem(const CmdLine *line, DWORD index, LPSTR dest, DWORD size);
+DWORD    DADAAPI CmdLineGetOptionValue(const CmdLine *line, LPCSTR name, LPSTR dest, DWORD size);
+CmdLine *DADAAPI CmdLineDuplicate(const CmdLine *line);
+DWORD    DADAAPI IsSwitch(LPCSTR text);
+
 
 /* ======================================================================
  * String tables and mprintf
  * ====================================================================== */
 
+/* A loaded string-table file.  The caller keeps a StringTable * variable
+ * and hands its address to String_Init and String_End. */
+typedef struct StringTable StringTable;
+
+#define STRTAB_VERSION 0x0100u   /* format version in the file header */
+#define STRTAB_MASK    0x6Eu     /* every text byte is stored XOR this */
+
+/* Always answers 0: *table is the new table, or NULL on any failure. */
+DWORD DADAAPI String_Init(StringTable **table, LPCSTR path);
+void  DADAAPI String_End(StringTable **table);
+/* Bounded copy of text `id`; answers the count copied, `size` when dest is
+ * NULL, 0 when the id is absent. */
+DWORD DADAAPI String_Get(const StringTable *table, DWORD id, LPSTR dest, DWORD size);
+/* Fills ^N%c, ^N%d and ^N%s (N = 1..9, args[N-1]); answers the length
+ * written.  With a NULL dest nothing is written and the length is answered. */
+DWORD DADAAPI mprintf(LPSTR dest, LPCSTR format, const UINT_PTR *args);
+
 
 /* ======================================================================
  * Dynamic array, linked list, sub-allocator
  * ====================================================================== */
+
+/* Caller-supplied allocator pair of an array: give both or neither. */
+typedef void *(WINAPI *ArrayAllocFn)(DWORD size);
+typedef void  (WINAPI *ArrayFreeFn)(void *block);
+
+typedef struct Array Array;
+
+Array   *DADAAPI ARRAY_Create(ArrayAllocFn allocFn, ArrayFreeFn freeFn);
+void     DADAAPI ARRAY_Destroy(Array *array);
+DWORD    DADAAPI ARRAY_Add(Array **array, UINT_PTR value);
+DWORD    DADAAPI ARRAY_GetCount(const Array *array);
+UINT_PTR DADAAPI ARRAY_GetAt(const Array *array, DWORD index);
+DWORD    DADAAPI ARRAY_RemoveAt(Array *array, DWORD index);
+
+/* Every element of a linked list begins with these two links. */
+typedef struct LinkedListNode {
+    struct LinkedListNode *older;   /* towards the tail (oldest), NULL at the tail */
+    struct LinkedListNode *newer;   /* towards the head (newest), NULL at the head */
+} LinkedListNode;
+
+typedef struct LinkedList LinkedList;
+
+DWORD           DADAAPI LinkedList_Init(LinkedList **list);
+void            DADAAPI LinkedList_End(LinkedList **list);
+DWORD           DADAAPI LinkedList_AddHead(LinkedList *list, LinkedListNode *element);
+LinkedListNode *DADAAPI LinkedList_RemoveTail(LinkedList *list);
+DWORD           DADAAPI LinkedList_GetCount(const LinkedList *list);
+/* Positions count from the tail: 0 is the oldest element. */
+LinkedListNode *DADAAPI LinkedList_PeekAt(const LinkedList *list, DWORD position);
+LinkedListNode *DADAAPI LinkedList_RemoveAt(LinkedList *list, DWORD position);
+
+/* Small pieces carved from shared process-wide heaps. */
+void *DADAAPI MemorySubAlloc(DWORD size);
+DWORD DADAAPI MemorySubFree(void *piece);
 
 
 /* ======================================================================

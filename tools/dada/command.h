@@ -31,6 +31,8 @@ public:
     std::string get(const std::string &name, const std::string &def = {}) const;
     bool getNumber(const std::string &name, unsigned long &out) const;
     const Args &positional() const { return positional_; }
+    // Every option given, in order, as (name, value); flags have "".
+    const std::vector<std::pair<std::string, std::string>> &values() const { return values_; }
 private:
     std::vector<std::pair<std::string, std::string>> values_;
     Args positional_;

@@ -1,0 +1,100 @@
+// String tables: load a masked string-table file through the kernel file
+// library, index its records, copy texts out by id.
+#include "dadada32.h"
+#include "FRAME/kfile.h"
+#include "FRAME/memblock.h"
+#include "STRTAB/strtab_record.h"
+#include "common/boundedcopy.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace {
+
+inline DWORD Word(const BYTE *p) { return p[0] | (p[1] << 8); }
+inline DWORD Dword(const BYTE *p) { return Word(p) | (Word(p + 2) << 16); }
+
+// Unmasks the records in place and notes where each starts.  The walk stops
+// at the end of the data: a record whose header or text would run past it,
+// and every record after it, is left out.  Answers the records indexed.
+DWORD IndexRecords(BYTE *texts, DWORD dataBytes, DWORD *offsets, DWORD wanted)
+{
+    DWORD pos = 0, n = 0;
+    while (n < wanted && dataBytes - pos >= kStrtabRecordHeaderBytes) {
+        DWORD length = Word(texts + pos + 2);
+        if (length > dataBytes - pos - kStrtabRecordHeaderBytes) break;
+        BYTE *text = texts + pos + kStrtabRecordHeaderBytes;
+        for (DWORD i = 0; i < length; ++i) text[i] ^= STRTAB_MASK;
+        offsets[n++] = pos;
+        pos += kStrtabRecordHeaderBytes + length;
+    }
+    return n;
+}
+
+StringTable *Load(LPCSTR path)
+{
+    dada::KFile file = dada::KFile::open(path, ZK_OPEN_READ);
+    if (!file.valid()) return nullptr;
+    DWORD length = ZK_Length(file.get());
+    BYTE header[kStrtabHeaderBytes];
+    if (ZK_Read(file.get(), header, sizeof header) != sizeof header) return nullptr;
+    if (Word(header + 2) != STRTAB_VERSION || length < kStrtabHeaderBytes) return nullptr;
+
+    dada::BlockPtr<StringTable> table(dada::BlockNew<StringTable>(dada::Block::Fixed));
+    if (!table) return nullptr;
+    DWORD dataBytes = length - kStrtabHeaderBytes;
+    dada::BlockPtr<BYTE> texts(static_cast<BYTE *>(dada::BlockAlloc(SIZE_T(dataBytes) + 1, dada::Block::Fixed)));
+    if (!texts) return nullptr;
+    if (ZK_Read(file.get(), texts.get(), dataBytes) != dataBytes) return nullptr;
+
+    // Every record takes at least its 4-byte header, which bounds a count
+    // that claims more records than the data can hold.
+    DWORD wanted = std::min(Dword(header + 4), dataBytes / kStrtabRecordHeaderBytes);
+    dada::BlockPtr<DWORD> offsets(static_cast<DWORD *>(
+        dada::BlockAlloc(SIZE_T(std::max<DWORD>(wanted, 1)) * sizeof(DWORD), dada::Block::Fixed)));
+    if (!offsets) return nullptr;
+
+    table->count = IndexRecords(texts.get(), dataBytes, offsets.get(), wanted);
+    table->texts = texts.release();
+    table->offsets = offsets.release();
+    return table.release();
+}
+
+} // namespace
+
+extern "C" {
+
+DWORD WINAPI String_Init(StringTable **table, LPCSTR path)
+{
+    if (!table) return 0;
+    *table = nullptr;
+    if (path) *table = Load(path);
+    return 0;
+}
+
+void WINAPI String_End(StringTable **table)
+{
+    if (!table || !*table) return;
+    dada::BlockFree((*table)->texts);
+    dada::BlockFree((*table)->offsets);
+    dada::BlockFree(*table);
+    *table = nullptr;
+}
+
+DWORD WINAPI String_Get(const StringTable *table, DWORD id, LPSTR dest, DWORD size)
+{
+    if (!table || id > 0xFFFF) return 0;
+    for (DWORD i = 0; i < table->count; ++i) {
+        const BYTE *record = table->texts + table->offsets[i];
+        if (Word(record) != id) continue;
+        if (!dest) return size;
+        DWORD length = Word(record + 2);
+        DWORD n = std::min(size, length);
+        dada::BoundedCopy(dest, n,
+                          std::string_view(reinterpret_cast<const char *>(record) + kStrtabRecordHeaderBytes, length));
+        return n;
+    }
+    return 0;
+}
+
+} // extern "C"

@@ -1,0 +1,205 @@
+// Command-line parser: splitting, counting, accessors and bounded copies.
+#include <gtest/gtest.h>
+#include "dadada32.h"
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+struct LineDeleter { void operator()(CmdLine *l) const { CmdLineEnd(l); } };
+using Line = std::unique_ptr<CmdLine, LineDeleter>;
+
+Strings Collect(const CmdLine *l, DWORD (WINAPI *get)(const CmdLine *, DWORD, LPSTR, DWORD))
+{
+    Strings out;
+    char buf[300];
+    for (DWORD i = 0; get(l, i, buf, sizeof buf) == 1; ++i) out.push_back(buf);
+    return out;
+}
+
+Strings Items(const CmdLine *l)
+{
+    Strings out;
+    char buf[300];
+    for (DWORD i = 0; (i = CmdLineGetNextItem(l, i, buf, sizeof buf)) != CMDLINE_NO_ITEM;) out.push_back(buf);
+    return out;
+}
+
+struct SplitCase {
+    const char *line;
+    DWORD switches, params;    // as counted while splitting
+    Strings items, switchNames, paramTexts;
+};
+
+const SplitCase kSplit[] = {
+    {"/s -x file.txt \"one two\"", 2, 2, {"/s", "-x", "file.txt", "one two"}, {"s", "x"}, {"file.txt", "one two"}},
+    {"\"/s\"", 0, 1, {"/s"}, {"s"}, {}},
+    {"a  b", 0, 2, {"a", "b"}, {}, {"a", "b"}},
+    {" a  b", 0, 2, {"a", "b"}, {}, {"a", "b"}},
+    {"\"ab\"cd", 0, 2, {"ab", "cd"}, {}, {"ab", "cd"}},
+    {"", 0, 0, {}, {}, {}},
+    {"   ", 0, 0, {}, {}, {}},
+    {"/a b", 1, 1, {"/a", "b"}, {"a"}, {"b"}},
+    {"ab\"c d\"", 0, 1, {"abc d"}, {}, {"abc d"}},
+    {"\"open ended", 0, 1, {"open ended"}, {}, {"open ended"}},
+    {"a \"\" b", 0, 3, {"a", "b"}, {}, {"a", "b"}},
+    {"\"a\"b\"c\"", 0, 2, {"a", "bc"}, {}, {"a", "bc"}},
+    {"- /", 2, 0, {"-", "/"}, {"", ""}, {}},
+    {"x-y a/b", 0, 2, {"x-y", "a/b"}, {}, {"x-y", "a/b"}},
+    {"a\tb", 0, 1, {"a\tb"}, {}, {"a\tb"}},
+    {"\"a b\" \"c\"", 0, 2, {"a b", "c"}, {}, {"a b", "c"}},
+};
+
+TEST(CmdLine, SplitsAndCounts)
+{
+    for (const auto &c : kSplit) {
+        SCOPED_TRACE(c.line);
+        Line l(CmdLineInit(c.line));
+        ASSERT_TRUE(l);
+        EXPECT_EQ(c.switches, CmdLineGetSwitchCount(l.get()));
+        EXPECT_EQ(c.params, CmdLineGetParamCount(l.get()));
+        EXPECT_EQ(c.items, Items(l.get()));
+        EXPECT_EQ(c.switchNames, Collect(l.get(), CmdLineGetSwitch));
+        EXPECT_EQ(c.paramTexts, Collect(l.get(), CmdLineGetParam));
+        Line copy(CmdLineDuplicate(l.get()));
+        ASSERT_TRUE(copy);
+        EXPECT_EQ(0, memcmp(l.get(), copy.get(), 276)) << "the duplicate is not exact";
+        EXPECT_EQ(c.items, Items(copy.get()));
+    }
+}
+
+struct OptionCase {
+    const char *line, *name;
+    DWORD found;
+    const char *value;
+};
+
+const OptionCase kOptions[] = {
+    {"/LOG  c:\\x.log", "log", 1, "c:\\x.log"},
+    {"/LOG  c:\\x.log", "LoG", 1, "c:\\x.log"},
+    {"/LOG /Q", "log", 0, ""},
+    {"/LOG", "log", 0, ""},
+    {"a /log", "log", 0, ""},
+    {"/a /log /log x", "log", 0, ""},       // the switch after a match is not tested
+    {"/x /log v", "log", 1, "v"},
+    {"/x /log v", "x", 0, ""},
+    {"-log v /log w", "log", 1, "v"},
+    {"p /log \"two words\"", "log", 1, "two words"},
+    {"log v", "log", 0, ""},
+    {"\"/log\" v", "log", 1, "v"},         // classified by its text, not its quotes
+};
+
+TEST(CmdLine, OptionValues)
+{
+    for (const auto &c : kOptions) {
+        SCOPED_TRACE(std::string(c.line) + " / " + c.name);
+        Line l(CmdLineInit(c.line));
+        char buf[64] = "untouched";
+        EXPECT_EQ(c.found, CmdLineGetOptionValue(l.get(), c.name, buf, sizeof buf));
+        if (c.found) EXPECT_STREQ(c.value, buf);
+        else EXPECT_STREQ("untouched", buf);
+    }
+}
+
+TEST(CmdLine, FindSwitchAndIsSwitch)
+{
+    Line l(CmdLineInit("/Alpha -beta gamma \"-delta\""));
+    const std::pair<const char *, DWORD> finds[] = {
+        {"alpha", 1}, {"ALPHA", 1}, {"beta", 1}, {"gamma", 0}, {"delta", 1}, {"alph", 0}, {"", 0}};
+    for (auto [name, want] : finds) EXPECT_EQ(want, CmdLineFindSwitch(l.get(), name)) << name;
+    const std::pair<const char *, DWORD> texts[] = {{"/x", 1}, {"-", 1}, {"x/", 0}, {"", 0}, {" /x", 0}};
+    for (auto [text, want] : texts) EXPECT_EQ(want, IsSwitch(text)) << text;
+    EXPECT_EQ(0u, IsSwitch(nullptr));
+}
+
+TEST(CmdLine, NextItemIndices)
+{
+    Line l(CmdLineInit("/a b"));
+    char buf[8];
+    EXPECT_EQ(1u, CmdLineGetNextItem(l.get(), 0, buf, sizeof buf));
+    EXPECT_STREQ("/a", buf);
+    EXPECT_EQ(2u, CmdLineGetNextItem(l.get(), 1, buf, sizeof buf));
+    EXPECT_STREQ("b", buf);
+    EXPECT_EQ(CMDLINE_NO_ITEM, CmdLineGetNextItem(l.get(), 2, buf, sizeof buf));
+    EXPECT_EQ(CMDLINE_NO_ITEM, CmdLineGetNextItem(l.get(), CMDLINE_NO_ITEM, buf, sizeof buf));
+}
+
+TEST(CmdLine, BoundedCopies)
+{
+    Line l(CmdLineInit("abcdef /xy"));
+    struct { DWORD size; std::string want; } cases[] = {
+        {3, "abc"}, {6, "abcdef"}, {7, std::string("abcdef\0", 7)}, {9, std::string("abcdef\0\0\0", 9)}, {0, ""}};
+    for (const auto &c : cases) {
+        char buf[12];
+        memset(buf, 0x7F, sizeof buf);
+        ASSERT_EQ(1u, CmdLineGetParam(l.get(), 0, buf, c.size));
+        EXPECT_EQ(c.want, std::string(buf, c.size)) << c.size;
+        EXPECT_EQ(0x7F, buf[c.size]) << "wrote past the size " << c.size;
+    }
+    char name[2];
+    EXPECT_EQ(1u, CmdLineGetSwitch(l.get(), 0, name, sizeof name));
+    EXPECT_EQ(std::string("xy"), std::string(name, 2));
+    EXPECT_EQ(1u, CmdLineGetParam(l.get(), 0, nullptr, 10));
+}
+
+TEST(CmdLine, LongLinesKeep261Bytes)
+{
+    std::string text = "/" + std::string(299, 'q');
+    Line l(CmdLineInit(text.c_str()));
+    char buf[300];
+    memset(buf, 0x7F, sizeof buf);
+    ASSERT_EQ(1u, CmdLineGetSwitch(l.get(), 0, buf, sizeof buf));
+    EXPECT_EQ(std::string(260, 'q'), std::string(buf));
+    EXPECT_EQ(1u, CmdLineFindSwitch(l.get(), std::string(260, 'Q').c_str()));
+    std::string quoted = "\"" + std::string(280, 'z') + "\" tail";
+    Line q(CmdLineInit(quoted.c_str()));
+    EXPECT_EQ(1u, CmdLineGetParamCount(q.get()));
+    EXPECT_EQ(Strings{std::string(260, 'z')}, Items(q.get()));
+}
+
+TEST(CmdLine, NullHandles)
+{
+    CmdLineEnd(nullptr);
+    char buf[4];
+    EXPECT_EQ(0u, CmdLineGetSwitchCount(nullptr));
+    EXPECT_EQ(0u, CmdLineGetParam(nullptr, 0, buf, sizeof buf));
+    EXPECT_EQ(0u, CmdLineFindSwitch(nullptr, "x"));
+    EXPECT_EQ(CMDLINE_NO_ITEM, CmdLineGetNextItem(nullptr, 0, buf, sizeof buf));
+    EXPECT_EQ(nullptr, CmdLineDuplicate(nullptr));
+    Line l(CmdLineInit(nullptr));
+    ASSERT_TRUE(l);
+    EXPECT_EQ(Strings{}, Items(l.get()));
+    EXPECT_EQ(0u, CmdLineGetOptionValue(l.get(), nullptr, buf, sizeof buf));
+}
+
+// Random lines over the characters that matter: the accessors must agree
+// with the items, and every item must be free of separators.
+TEST(CmdLine, RandomLinesStayConsistent)
+{
+    std::mt19937 rng(20240606);
+    const char alphabet[] = "  \"\"/-ab";
+    for (int round = 0; round < 20000; ++round) {
+        std::string text(rng() % 300, ' ');
+        for (char &ch : text) ch = alphabet[rng() % (sizeof alphabet - 1)];
+        Line l(CmdLineInit(text.c_str()));
+        ASSERT_TRUE(l);
+        Strings items = Items(l.get()), switches, params;
+        for (const auto &it : items) {
+            ASSERT_FALSE(it.empty());
+            if (it[0] == '/' || it[0] == '-') switches.push_back(it.substr(1));
+            else params.push_back(it);
+        }
+        ASSERT_EQ(switches, Collect(l.get(), CmdLineGetSwitch)) << text;
+        ASSERT_EQ(params, Collect(l.get(), CmdLineGetParam)) << text;
+        ASSERT_LE(items.size(), CmdLineGetSwitchCount(l.get()) + CmdLineGetParamCount(l.get())) << text;
+        if (text.find('"') == std::string::npos)
+            for (const auto &it : items) ASSERT_EQ(std::string::npos, it.find(' ')) << text;
+    }
+}
+
+} // namespace
