@@ -9,6 +9,17 @@
 namespace {
 
 struct AppendCase { const char *path; const char *name; DWORD size; BOOL ok; const char *result; };
+using AppendFn = BOOL(WINAPI *)(LPSTR, DWORD, LPCSTR);
+
+template <size_t N> void CheckAppends(AppendFn fn, const AppendCase (&cases)[N])
+{
+    for (const auto &c : cases) {
+        char buf[300];
+        std::strcpy(buf, c.path);
+        EXPECT_EQ(c.ok, fn(buf, c.size, c.name)) << c.path << " + " << c.name << " in " << c.size;
+        EXPECT_STREQ(c.result, buf) << c.path << " + " << c.name << " in " << c.size;
+    }
+}
 
 TEST(NameAppendFile, JoinsWithExactlyOneSeparator)
 {
@@ -28,12 +39,7 @@ TEST(NameAppendFile, JoinsWithExactlyOneSeparator)
         {"abc\\", "\\de", 10, 1, "abc\\de"},
         {"abc", "de", 0, 0, "abc"},
     };
-    for (const auto &c : cases) {
-        char buf[300];
-        std::strcpy(buf, c.path);
-        EXPECT_EQ(c.ok, NameAppendFile(buf, c.size, c.name)) << c.path << " + " << c.name;
-        EXPECT_STREQ(c.result, buf) << c.path << " + " << c.name;
-    }
+    CheckAppends(NameAppendFile, cases);
 }
 
 TEST(NameAppendExtension, AddsOneDotUnlessThere)
@@ -46,12 +52,7 @@ TEST(NameAppendExtension, AddsOneDotUnlessThere)
         {"ab", "cd", 6, 0, "ab"},
         {"ab", "cd", 7, 1, "ab.cd"},
     };
-    for (const auto &c : cases) {
-        char buf[300];
-        std::strcpy(buf, c.path);
-        EXPECT_EQ(c.ok, NameAppendExtension(buf, c.size, c.name)) << c.path;
-        EXPECT_STREQ(c.result, buf) << c.path;
-    }
+    CheckAppends(NameAppendExtension, cases);
 }
 
 TEST(NameAppend, NullArgumentsAreRefused)
