@@ -2,6 +2,7 @@
 // of a character (code page 932: "\x95\x5C" is one character).
 #include <gtest/gtest.h>
 #include "dadada32.h"
+#include "path_cases.h"
 
 #include <cstring>
 #include <string>
@@ -19,42 +20,28 @@ protected:
 
 #define HYO "\x95\x5C"   // one character whose trail byte is a backslash
 
-struct Case { const char *in; const char *out; };
-
 TEST_F(Dbcs, TrailByteIsNotASeparator)
 {
-    for (auto c : {Case{"C:\\" HYO, "C:\\" HYO "\\file"}, Case{"C:\\dir\\", "C:\\dir\\file"},
-                   Case{HYO, HYO "\\file"}}) {
+    for (const char *in : {"C:\\" HYO, HYO}) {   // does not end in a separator
         char buf[64];
-        std::strcpy(buf, c.in);
+        std::strcpy(buf, in);
         ASSERT_EQ(1, NameAppendFile(buf, sizeof buf, "file"));
-        EXPECT_STREQ(c.out, buf) << c.in;
+        EXPECT_EQ(std::string(in) + "\\file", buf);
     }
-    for (auto c : {Case{"C:\\dir\\" HYO, "C:\\dir"}, Case{HYO "abc", HYO "abc"},
-                   Case{"C:\\" HYO "\\x", "C:\\" HYO}}) {
-        char buf[64];
-        std::strcpy(buf, c.in);
-        NameStripFile(buf);
-        EXPECT_STREQ(c.out, buf) << c.in;
-    }
-    for (auto c : {Case{"C:\\dir\\" HYO, HYO}, Case{HYO "abc", ""}, Case{"C:\\" HYO "\\x", "x"},
-                   Case{"\\" HYO, HYO}}) {
-        char out[261];
-        NameReturnFile(c.in, out);
-        EXPECT_STREQ(c.out, out) << c.in;
-    }
+    const PathCase strip[] = {{"C:\\dir\\" HYO, "C:\\dir"}, {HYO "abc", HYO "abc"}, {"C:\\" HYO "\\x", "C:\\" HYO}};
+    CheckInPlace(NameStripFile, strip);
+    const PathCase file[] = {{"C:\\dir\\" HYO, HYO}, {HYO "abc", ""}, {"C:\\" HYO "\\x", "x"}, {"\\" HYO, HYO}};
+    CheckPart(NameReturnFile, file);
 }
 
 TEST_F(Dbcs, DisplayCaseLeavesDoubleByteCharactersAlone)
 {
-    for (auto c : {Case{"c:\\" HYO "abc\\def", "C:\\" HYO "Abc\\Def"},
-                   Case{"c:\\\x83\x61x", "C:\\\x83\x61X"},   // trail byte 'a' stays
-                   Case{"x" HYO "y", "X" HYO "y"}}) {
-        char buf[64];
-        std::strcpy(buf, c.in);
-        NameOutputFormat(buf);
-        EXPECT_STREQ(c.out, buf) << c.in;
-    }
+    const PathCase cases[] = {
+        {"c:\\" HYO "abc\\def", "C:\\" HYO "Abc\\Def"},
+        {"c:\\\x83\x61x", "C:\\\x83\x61X"},   // the trail byte 'a' stays as it is
+        {"x" HYO "y", "X" HYO "y"},
+    };
+    CheckInPlace(NameOutputFormat, cases);
 }
 
 TEST_F(Dbcs, ValidationSeesCharactersNotBytes)

@@ -13,19 +13,24 @@ namespace {
 struct Rec {
     DWORD kind;
     std::string path, name;
-    DWORD size, attributes;
+    DWORD size = 0, attributes = 0;
     bool operator==(const Rec &o) const { return kind == o.kind && path == o.path && name == o.name; }
+    bool operator<(const Rec &o) const { return std::tie(path, name, kind) < std::tie(o.path, o.name, o.kind); }
 };
-
-std::ostream &operator<<(std::ostream &os, const Rec &r)
-{
-    return os << "{" << r.kind << ", " << r.path << ", " << r.name << "}";
-}
+std::ostream &operator<<(std::ostream &os, const Rec &r) { return os << r.kind << ":" << r.path << "|" << r.name; }
 
 struct Walk {
     std::vector<Rec> recs;
-    int stopAt = -1;               // answer 0 for this record index
-    bool pathTerminated = true;    // every record path ended within 260 bytes
+    int stopAt = -1;              // answer 0 for this record
+    bool pathTerminated = true;   // every path field ended within its 260 bytes
+    size_t count(DWORD kind) const
+    {
+        return std::count_if(recs.begin(), recs.end(), [&](const Rec &r) { return r.kind == kind; });
+    }
+    size_t named(const std::string &n) const
+    {
+        return std::count_if(recs.begin(), recs.end(), [&](const Rec &r) { return r.name == n; });
+    }
 };
 
 DWORD WINAPI Collect(FindFileRecord *r)
@@ -45,116 +50,93 @@ Walk WalkTree(const std::string &folder, DWORD recurse, int stopAt = -1)
     return w;
 }
 
-// Creates a folder of any length (the long-path form of the wide call).
-bool MakeDir(const std::string &path)
-{
-    std::wstring w = L"\\\\?\\" + std::wstring(path.begin(), path.end());
-    return CreateDirectoryW(w.c_str(), nullptr);
-}
+std::vector<Rec> Sorted(std::vector<Rec> v) { std::sort(v.begin(), v.end()); return v; }
 
-bool MakeFile(const std::string &path, const std::string &data = "x")
+// Folders and one-byte files of any path length (the long-path wide calls).
+std::wstring Long(const std::string &p) { return L"\\\\?\\" + std::wstring(p.begin(), p.end()); }
+bool Make(const std::string &path, bool folder = false)
 {
-    std::wstring w = L"\\\\?\\" + std::wstring(path.begin(), path.end());
-    HANDLE h = CreateFileW(w.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    if (folder) return CreateDirectoryW(Long(path).c_str(), nullptr);
+    HANDLE h = CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD done;
-    WriteFile(h, data.data(), DWORD(data.size()), &done, nullptr);
-    CloseHandle(h);
-    return true;
+    return h != INVALID_HANDLE_VALUE && WriteFile(h, "x", 1, &done, nullptr) && CloseHandle(h);
 }
 
-// Removes a tree whose paths may pass the ANSI limit.
 void RemoveLong(const std::wstring &path)
 {
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring full = path + L"\\" + name;
-            SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveLong(full);
-            else DeleteFileW(full.c_str());
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
+    for (bool more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileW(h, &fd)) {
+        std::wstring name = fd.cFileName, full = path + L"\\" + name;
+        if (name == L"." || name == L"..") continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveLong(full);
+        else DeleteFileW(full.c_str());
     }
+    if (h != INVALID_HANDLE_VALUE) FindClose(h);
     RemoveDirectoryW(path.c_str());
 }
 
-class LongTree {
-public:
-    explicit LongTree(std::string root) : root_(std::move(root)) { MakeDir(root_); }
-    ~LongTree() { RemoveLong(L"\\\\?\\" + std::wstring(root_.begin(), root_.end())); }
-    const std::string &root() const { return root_; }
-private:
-    std::string root_;
+// A tree whose paths may pass the ANSI limit, removed at the end.
+struct LongTree {
+    explicit LongTree(std::string r) : root(std::move(r)) { Make(root, true); }
+    ~LongTree() { RemoveLong(Long(root)); }
+    // Nested folders below the root until the path is `length` characters.
+    std::string Chain(size_t length) const
+    {
+        std::string p = root;
+        while (p.size() + 1 < length) {
+            size_t left = length - p.size();
+            p += "\\" + std::string(left > 32 ? 30 : left - 1, 'p');
+            if (!Make(p, true)) break;
+        }
+        return p;
+    }
+    std::string root;
 };
 
 class FindTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        d_ = dir_.path();
-        ASSERT_TRUE(MakeFile(d_ + "\\a.txt", "abc"));
-        ASSERT_TRUE(MakeDir(d_ + "\\sub"));
-        ASSERT_TRUE(MakeFile(d_ + "\\sub\\f", "12345"));
-        ASSERT_TRUE(MakeDir(d_ + "\\sub\\deeper"));
-        ASSERT_TRUE(MakeFile(d_ + "\\sub\\deeper\\g"));
-        ASSERT_TRUE(MakeDir(d_ + "\\empty"));
-        ASSERT_TRUE(MakeFile(d_ + "\\hidden"));
+        for (const char *f : {"sub", "sub\\deeper", "empty"}) ASSERT_TRUE(Make(d_ + "\\" + f, true));
+        for (const char *f : {"a.txt", "sub\\f", "sub\\deeper\\g", "hidden"}) ASSERT_TRUE(Make(d_ + "\\" + f));
         SetFileAttributesA((d_ + "\\hidden").c_str(), FILE_ATTRIBUTE_HIDDEN);
     }
     dadatest::TempDir dir_;
-    std::string d_;
+    std::string d_ = dir_.path();
 };
-
-std::vector<Rec> Sorted(std::vector<Rec> v)
-{
-    std::sort(v.begin(), v.end(), [](const Rec &a, const Rec &b) {
-        return std::tie(a.path, a.name, a.kind) < std::tie(b.path, b.name, b.kind);
-    });
-    return v;
-}
 
 TEST_F(FindTest, FlatWalkReportsEveryEntryOnce)
 {
+    const std::vector<Rec> want = {{0, d_, "a.txt"}, {1, d_, "empty"}, {0, d_, "hidden"}, {1, d_, "sub"}};
     for (std::string folder : {d_, d_ + "\\"}) {
         Walk w = WalkTree(folder, 0);
-        std::vector<Rec> want = {
-            {0, d_, "a.txt", 0, 0}, {1, d_, "empty", 0, 0}, {0, d_, "hidden", 0, 0}, {1, d_, "sub", 0, 0},
-        };
         EXPECT_EQ(want, Sorted(w.recs)) << folder;
         for (const Rec &r : w.recs) {
-            DWORD wantSize = r.name == "a.txt" ? 3 : r.kind == 0 ? 1 : 0;
-            DWORD wantBit = r.name == "hidden" ? KVATTR_HIDDEN : r.kind == 1 ? KVATTR_DIRECTORY : 0;
-            EXPECT_EQ(wantSize, r.size) << r.name;
-            EXPECT_EQ(wantBit, r.attributes & (KVATTR_HIDDEN | KVATTR_DIRECTORY)) << r.name;
+            EXPECT_EQ(r.kind == 0 ? 1u : 0u, r.size) << r.name;
+            DWORD bits = r.name == "hidden" ? KVATTR_HIDDEN : r.kind == 1 ? KVATTR_DIRECTORY : 0;
+            EXPECT_EQ(bits, r.attributes & (KVATTR_HIDDEN | KVATTR_DIRECTORY)) << r.name;
         }
     }
-    // any recurse value other than exactly 1 stays flat
-    EXPECT_EQ(4u, WalkTree(d_, 2).recs.size());
+    EXPECT_EQ(want, Sorted(WalkTree(d_, 2).recs));   // only exactly 1 recurses
 }
 
 TEST_F(FindTest, RecursiveWalkNestsFolderRecords)
 {
     Walk w = WalkTree(d_, 1);
-    std::vector<Rec> all = Sorted(w.recs);
-    std::vector<Rec> want = {
-        {0, d_, "a.txt", 0, 0}, {1, d_, "empty", 0, 0}, {2, d_, "", 0, 0}, {2, d_, "", 0, 0},
-        {0, d_, "hidden", 0, 0}, {1, d_, "sub", 0, 0}, {1, d_ + "\\sub", "deeper", 0, 0},
-        {0, d_ + "\\sub", "f", 0, 0}, {2, d_ + "\\sub", "", 0, 0}, {0, d_ + "\\sub\\deeper", "g", 0, 0},
+    const std::vector<Rec> want = {
+        {0, d_, "a.txt"}, {1, d_, "empty"}, {2, d_, ""}, {2, d_, ""}, {0, d_, "hidden"}, {1, d_, "sub"},
+        {1, d_ + "\\sub", "deeper"}, {0, d_ + "\\sub", "f"}, {2, d_ + "\\sub", ""}, {0, d_ + "\\sub\\deeper", "g"},
     };
-    ASSERT_EQ(Sorted(want), all);
-    // Every folder record is followed by its contents and then by the end
-    // record that names the folder's parent.
+    ASSERT_EQ(Sorted(want), Sorted(w.recs));
+    // A folder record, then its contents, then the end record naming its parent.
     for (size_t i = 0; i < w.recs.size(); ++i) {
         if (w.recs[i].kind != 1) continue;
         std::string inside = w.recs[i].path + "\\" + w.recs[i].name;
         size_t j = i + 1;
         while (j < w.recs.size() && w.recs[j].path.rfind(inside, 0) == 0) ++j;
         ASSERT_LT(j, w.recs.size()) << inside;
-        EXPECT_EQ((Rec{2, w.recs[i].path, "", 0, 0}), w.recs[j]) << inside;
+        EXPECT_EQ((Rec{2, w.recs[i].path, ""}), w.recs[j]) << inside;
     }
 }
 
@@ -170,107 +152,71 @@ TEST_F(FindTest, ProcedureStopsTheWalk)
 
 TEST_F(FindTest, CallerValueAndBadArguments)
 {
-    struct Probe { UINT_PTR seen = 0; };
-    static Probe probe;
-    auto proc = [](FindFileRecord *r) WINAPI -> DWORD { probe.seen = r->userValue; return 0; };
-    UINT_PTR value = sizeof(UINT_PTR) == 8 ? UINT_PTR(0x123456789ABCull) : UINT_PTR(0x89ABCDEFu);
+    static UINT_PTR seen;
+    auto proc = [](FindFileRecord *r) WINAPI -> DWORD { seen = r->userValue; return 0; };
+    UINT_PTR value = UINT_PTR(sizeof(UINT_PTR) == 8 ? 0x123456789ABCull : 0x89ABCDEFu);
     EXPECT_EQ(1, FindAllFiles(d_.c_str(), 1, proc, value));
-    EXPECT_EQ(value, probe.seen);
-
+    EXPECT_EQ(value, seen);
     EXPECT_EQ(0, FindAllFiles(nullptr, 1, proc, 0));
     EXPECT_EQ(0, FindAllFiles(d_.c_str(), 1, nullptr, 0));
     EXPECT_TRUE(WalkTree(d_ + "\\missing", 1).recs.empty());
     EXPECT_TRUE(WalkTree(std::string(600, 'x'), 1).recs.empty());
-}
-
-TEST(FindAllFiles, DriveRootHasNoTrailingBackslash)
-{
-    Walk w = WalkTree("C:\\", 0);
-    ASSERT_FALSE(w.recs.empty());
-    for (const Rec &r : w.recs) EXPECT_EQ("C:", r.path);
+    for (const Rec &r : WalkTree("C:\\", 0).recs) EXPECT_EQ("C:", r.path);
 }
 
 TEST(FindAllFiles, PathOf260CharactersIsLeftWithKind3)
 {
     dadatest::TempDir dir;
     LongTree tree(dir.file("t"));
-    std::string parent = tree.root();
-    while (parent.size() < 240) {
-        parent += "\\" + std::string(20, 'p');
-        ASSERT_TRUE(MakeDir(parent));
-    }
-    std::string longDir = parent + "\\" + std::string(30, 'q');
+    std::string parent = tree.Chain(240), longDir = parent + "\\" + std::string(30, 'q');
     ASSERT_GE(longDir.size(), 260u);
-    ASSERT_TRUE(MakeDir(longDir));
-    ASSERT_TRUE(MakeFile(longDir + "\\f1"));
-    ASSERT_TRUE(MakeFile(longDir + "\\f2"));
-    ASSERT_TRUE(MakeFile(parent + "\\after"));
+    ASSERT_TRUE(Make(longDir, true) && Make(longDir + "\\f1") && Make(longDir + "\\f2") && Make(parent + "\\after"));
 
-    Walk w = WalkTree(tree.root(), 1);
-    EXPECT_TRUE(w.pathTerminated == false);   // the 260-byte path field is full
+    Walk w = WalkTree(tree.root, 1);
+    EXPECT_FALSE(w.pathTerminated);   // the 260-byte path field is full
     auto at = std::find_if(w.recs.begin(), w.recs.end(), [](const Rec &r) { return r.kind == 3; });
-    ASSERT_NE(at, w.recs.end());
+    ASSERT_TRUE(at != w.recs.end() && at + 1 != w.recs.end());
     EXPECT_EQ(longDir.substr(0, 260), at->path);
     EXPECT_TRUE(at->name == "f1" || at->name == "f2");
-    ASSERT_NE(at + 1, w.recs.end());
-    EXPECT_EQ(2u, (at + 1)->kind);
-    EXPECT_EQ(parent, (at + 1)->path);
-    EXPECT_EQ(at->name, (at + 1)->name);   // the end record keeps the other fields
-    EXPECT_EQ(1, std::count_if(w.recs.begin(), w.recs.end(), [](const Rec &r) { return r.kind == 3; }));
-    EXPECT_EQ(1, std::count_if(w.recs.begin(), w.recs.end(),
-                               [](const Rec &r) { return r.name == "after"; }));
+    EXPECT_EQ((Rec{2, parent, at->name}), at[1]);   // the end record keeps the other fields
+    EXPECT_EQ(1u, w.count(3));
+    EXPECT_EQ(1u, w.named("after"));
 }
 
 TEST(FindAllFiles, NameTooLongForTheBufferIsNotEntered)
 {
     dadatest::TempDir dir;
     LongTree tree(dir.file("n"));
-    std::string parent = tree.root();
-    while (parent.size() < 258) {
-        parent += "\\" + std::string(std::min<size_t>(30, 258 - parent.size() - 1), 'p');
-        ASSERT_TRUE(MakeDir(parent));
-    }
+    std::string parent = tree.Chain(258), huge = parent + "\\" + std::string(255, 'h');
     ASSERT_EQ(258u, parent.size());
-    std::string huge = parent + "\\" + std::string(255, 'h');
-    ASSERT_TRUE(MakeDir(huge));
-    ASSERT_TRUE(MakeFile(huge + "\\inside"));
-    ASSERT_TRUE(MakeFile(parent + "\\sibling"));
+    ASSERT_TRUE(Make(huge, true) && Make(huge + "\\inside") && Make(parent + "\\sibling"));
 
-    Walk w = WalkTree(tree.root(), 1);
+    Walk w = WalkTree(tree.root, 1);
     EXPECT_TRUE(w.pathTerminated);
-    int folderRecs = 0;
-    for (const Rec &r : w.recs) {
-        EXPECT_NE("inside", r.name);
-        EXPECT_NE(3u, r.kind);
-        if (r.name == std::string(255, 'h')) ++folderRecs;
-    }
-    EXPECT_EQ(1, folderRecs);
-    EXPECT_EQ(1, std::count_if(w.recs.begin(), w.recs.end(),
-                               [](const Rec &r) { return r.name == "sibling"; }));
+    EXPECT_EQ(0u, w.count(3));
+    EXPECT_EQ(0u, w.named("inside"));
+    EXPECT_EQ(1u, w.named(std::string(255, 'h')));
+    EXPECT_EQ(1u, w.named("sibling"));
 }
 
 TEST(FindAllFiles, TreeDeeperThan120LevelsStopsDescending)
 {
     // A short root keeps 125 levels of one-letter folders under 260 characters.
     LongTree tree("C:\\dq" + std::to_string(GetCurrentProcessId()));
-    std::string p = tree.root();
-    for (int level = 1; level <= 125; ++level) {
-        p += "\\a";
-        ASSERT_TRUE(CreateDirectoryA(p.c_str(), nullptr)) << level;
-    }
+    std::string p = tree.root;
+    for (int level = 1; level <= 125; ++level) ASSERT_TRUE(Make(p += "\\a", true)) << level;
     ASSERT_LT(p.size(), 260u);
-    Walk w = WalkTree(tree.root(), 1);
-    EXPECT_EQ(120, std::count_if(w.recs.begin(), w.recs.end(), [](const Rec &r) { return r.kind == 1; }));
-    EXPECT_EQ(119, std::count_if(w.recs.begin(), w.recs.end(), [](const Rec &r) { return r.kind == 2; }));
-    EXPECT_EQ(tree.root(), w.recs.back().path);   // the walk climbed back to the top
+    Walk w = WalkTree(tree.root, 1);
+    EXPECT_EQ(120u, w.count(1));
+    EXPECT_EQ(119u, w.count(2));
+    EXPECT_EQ(tree.root, w.recs.back().path);   // the walk climbed back to the top
 }
 
 TEST(SysAttrToKvAttr, BitTable)
 {
     const std::pair<DWORD, DWORD> cases[] = {
-        {0x31, 0x13}, {0x100, 0}, {0, 0}, {FILE_ATTRIBUTE_ARCHIVE, 0x01}, {FILE_ATTRIBUTE_DIRECTORY, 0x02},
-        {FILE_ATTRIBUTE_HIDDEN, 0x04}, {FILE_ATTRIBUTE_NORMAL, 0x08}, {FILE_ATTRIBUTE_READONLY, 0x10},
-        {FILE_ATTRIBUTE_SYSTEM, 0x20}, {0xFFFFFFFF, 0x3F}, {0x800 | 0x2, 0x04},
+        {0x31, 0x13}, {0x100, 0}, {0, 0}, {0x20, 0x01}, {0x10, 0x02}, {0x02, 0x04}, {0x80, 0x08},
+        {0x01, 0x10}, {0x04, 0x20}, {0xFFFFFFFF, 0x3F}, {0x800 | 0x2, 0x04},
     };
     for (auto [win32, kv] : cases) {
         DWORD out = 0xDEAD;
