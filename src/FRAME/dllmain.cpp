@@ -1,5 +1,6 @@
 // Process attach and detach.
 #include "FRAME/module.h"
+#include "NAME/name_internal.h"
 
 namespace dada {
 HINSTANCE g_module;
@@ -14,6 +15,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
         return TRUE;
     case DLL_PROCESS_DETACH:
         // The dialog fonts are released here, then the remote services unbound.
+        dada::ReleaseDeviceNameCache();
         return TRUE;
     default:
         return TRUE;
