@@ -9,12 +9,10 @@ namespace dada::exclude {
 
 namespace {
 
-constexpr size_t kPathChars = 260;
-
 // The path under test taken apart once per check.
 struct SplitPath {
-    char folder[kPathChars + 1];
-    char name[kPathChars + 1];
+    char folder[kPathBuffer];
+    char name[kPathBuffer];
 };
 
 void CopyPrefix(char *out, const char *text, size_t len)
@@ -25,8 +23,8 @@ void CopyPrefix(char *out, const char *text, size_t len)
 
 void Split(const char *path, SplitPath &out)
 {
-    char copy[kPathChars + 1] = {};
-    CopyPrefix(copy, path, strnlen(path, kPathChars));
+    char copy[kPathBuffer] = {};
+    CopyPath(copy, path);
 
     const char *wild = NameHasWildcards(copy);
     if (!wild) {
@@ -94,7 +92,7 @@ bool Covers(const ExcludeItem &item, const SplitPath &path)
     Elements want(folder), have(pathFolder);
     if (!have.Done()) {
         while (!want.Done()) {
-            if (!EqualNoCase(want.Current(), have.Current())) return false;
+            if (!EqualsNoCase(want.Current(), have.Current())) return false;
             want.Next();
             have.Next();
             if (have.Done()) break;

@@ -2,6 +2,7 @@
 // modules share.
 #pragma once
 #include "dadada32.h"
+#include "NAME/name_internal.h"
 
 #include <cstddef>
 #include <string_view>
@@ -49,9 +50,6 @@ template <size_t N> std::string_view Field(const char (&f)[N])
     while (n < N - 1 && f[n]) ++n;
     return {f, n};
 }
-
-// ASCII-only case-insensitive equality.
-bool EqualNoCase(std::string_view a, std::string_view b);
 
 // Decimal text as the profile holds it: leading blanks and a sign allowed,
 // stops at the first non-digit, empty gives 0.  Wraps like a 32-bit value.

@@ -7,21 +7,12 @@
 
 namespace dada::exclude {
 
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    for (size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
-    return true;
-}
-
 namespace {
 
 // A field equals a null argument when it is empty.
 bool FieldEquals(std::string_view field, const char *arg)
 {
-    return arg ? EqualNoCase(field, arg) : field.empty();
+    return arg ? EqualsNoCase(field, arg) : field.empty();
 }
 
 ExcludeItem *FindItem(List *list, const char *folder, const char *pattern)
