@@ -1,6 +1,7 @@
 // Process attach and detach.
 #include "FRAME/module.h"
 #include "NAME/name_internal.h"
+#include "SYSHELP/syshelp_internal.h"
 
 namespace dada {
 HINSTANCE g_module;
@@ -14,7 +15,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
         // The remote services are bound here; the load's answer is theirs.
         return TRUE;
     case DLL_PROCESS_DETACH:
-        // The dialog fonts are released here, then the remote services unbound.
+        // The dialog fonts first (small, then bold), then the remote services
+        // are unbound.
+        dada::ReleaseDialogFonts();
         dada::ReleaseDeviceNameCache();
         return TRUE;
     default:
