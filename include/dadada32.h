@@ -140,6 +140,58 @@ BOOL  DADAAPI FindAllFiles(LPCSTR folder, DWORD recurse, FindAllFilesProc proc, 
  * Exclusion lists
  * ====================================================================== */
 
+/* Status codes of the list operations. */
+#define EXCLUDE_OK            0u
+#define EXCLUDE_NOMEMORY      4u  /* not enough memory */
+#define EXCLUDE_BADARG        5u  /* missing argument, index out of range, item not found */
+#define EXCLUDE_LOADFAILED    6u  /* the storage failed to deliver a stored item */
+#define EXCLUDE_DUPLICATE     7u  /* the item is already in the list */
+#define EXCLUDE_ILLEGALCHAR   8u  /* the item holds a character that is not allowed */
+
+/* Answers of ExcludeCheck. */
+#define EXCLUDE_COVERED       1u  /* an item covers the path: skip it */
+#define EXCLUDE_NOTCOVERED    2u  /* no item covers the path */
+
+/* Operations of an ExcludeStorageProc (index, data). */
+#define EXCLUDE_OP_READ       0u  /* item index, ExcludeItem * to fill */
+#define EXCLUDE_OP_WRITE      1u  /* item index, ExcludeItem * to store */
+#define EXCLUDE_OP_OPEN       2u  /* 0, 0: before anything is read */
+#define EXCLUDE_OP_CLOSE      3u  /* 0, 0 */
+#define EXCLUDE_OP_GETCOUNT   4u  /* 0, DWORD * to fill (preset to 0) */
+#define EXCLUDE_OP_SETCOUNT   5u  /* 0, the count itself */
+#define EXCLUDE_OP_DELETE     6u  /* index of a stored item no longer in the list, 0 */
+
+#pragma pack(push, 1)
+typedef struct ExcludeItem {
+    CHAR  folder[261];   /* folder the item covers; empty: any folder */
+    CHAR  pattern[261];  /* name or wildcard pattern list; empty: the whole folder */
+    DWORD mask;          /* applied when it shares a bit with the check's mask */
+    DWORD subfolders;    /* non-zero: the subfolders of the folder too */
+} ExcludeItem;
+#pragma pack(pop)
+
+/* (hook context, item index, operation, data) -> 1 for success */
+typedef DWORD (WINAPI *ExcludeStorageProc)(UINT_PTR context, DWORD index, DWORD operation,
+                                           UINT_PTR data);
+
+/* Optional third argument of ExcludeOpenEx: the list keeps a copy. */
+typedef struct ExcludeStorageHook {
+    UINT_PTR           context;
+    ExcludeStorageProc proc;
+} ExcludeStorageHook;
+
+typedef void *EXCLUDEHANDLE;
+
+DWORD DADAAPI ExcludeOpenEx(EXCLUDEHANDLE *handle, LPCSTR profile, const ExcludeStorageHook *hook);
+DWORD DADAAPI ExcludeClose(EXCLUDEHANDLE *handle, DWORD save);
+DWORD DADAAPI ExcludeFlush(EXCLUDEHANDLE list);
+DWORD DADAAPI ExcludeGetCount(EXCLUDEHANDLE list);
+DWORD DADAAPI ExcludeGet(EXCLUDEHANDLE list, DWORD index, ExcludeItem *item);
+DWORD DADAAPI ExcludeAdd(EXCLUDEHANDLE list, const ExcludeItem *item);
+DWORD DADAAPI ExcludeDelete(EXCLUDEHANDLE list, LPCSTR folder, LPCSTR pattern);
+ExcludeItem *DADAAPI ExcludeFind(EXCLUDEHANDLE list, LPCSTR folder, LPCSTR pattern);
+DWORD DADAAPI ExcludeCheck(EXCLUDEHANDLE list, LPCSTR path, DWORD mask);
+
 
 /* ======================================================================
  * Command line

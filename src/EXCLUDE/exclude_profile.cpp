@@ -1,0 +1,124 @@
+// Exclusion lists kept in a profile (INI) file: section "ExcludedItems",
+// "NumExcludeItems", and one "ExcludedItem_<n>" value per item in the form
+// folder|pattern|mask|subfolders.
+#include "EXCLUDE/exclude_list.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+namespace dada::exclude {
+
+namespace {
+
+constexpr DWORD kReadSize = 260;    // values are read back into this many bytes
+constexpr DWORD kWriteSize = 520;   // and written from this many
+
+// A bounded, always terminated text under construction.
+template <size_t N> class Text {
+public:
+    Text &operator<<(std::string_view s)
+    {
+        size_t n = std::min(s.size(), N - 1 - len_);
+        std::memcpy(buf_ + len_, s.data(), n);
+        len_ += n;
+        buf_[len_] = 0;
+        return *this;
+    }
+    template <class Int> Text &Number(Int v)
+    {
+        char digits[16];
+        auto r = std::to_chars(digits, digits + sizeof digits, v);
+        return *this << std::string_view(digits, r.ptr - digits);
+    }
+    const char *c_str() const { return buf_; }
+private:
+    char buf_[N] = {};
+    size_t len_ = 0;
+};
+
+Text<32> ItemKey(DWORD index)
+{
+    Text<32> key;
+    key << kItemKeyPrefix;
+    key.Number(index);
+    return key;
+}
+
+// Copies text[0, len) into a field of `N` bytes, cut to fit.
+template <size_t N> void SetField(char (&field)[N], const char *text, size_t len)
+{
+    if (len > N - 1) len = N - 1;
+    std::memcpy(field, text, len);
+    field[len] = 0;
+}
+
+} // namespace
+
+DWORD ParseDecimal(const char *p)
+{
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    DWORD n = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) n = n * 10 + DWORD(*p - '0');
+    return negative ? DWORD(0) - n : n;
+}
+
+bool ParseItemValue(const char *value, ExcludeItem *item)
+{
+    if (!*value) return false;
+    const char *bar = std::strchr(value, '|');
+    if (!bar) return false;
+    SetField(item->folder, value, size_t(bar - value));
+
+    const char *pattern = bar + 1;
+    bar = std::strchr(pattern, '|');
+    if (!bar) return false;
+    SetField(item->pattern, pattern, size_t(bar - pattern));
+
+    const char *mask = bar + 1;
+    item->mask = ParseDecimal(mask);
+    bar = std::strchr(mask, '|');
+    if (!bar) return false;
+    item->subfolders = ParseDecimal(bar + 1);
+    return true;
+}
+
+bool ProfileReadItem(const List *list, DWORD index, ExcludeItem *item)
+{
+    char value[kReadSize];
+    GetPrivateProfileStringA(kSection, ItemKey(index).c_str(), "", value, sizeof value, list->profile);
+    std::memset(item, 0, sizeof *item);
+    return ParseItemValue(value, item);
+}
+
+bool ProfileWriteItem(const List *list, DWORD index, const ExcludeItem *item)
+{
+    Text<kWriteSize> value;
+    value << Field(item->folder) << "|" << Field(item->pattern) << "|";
+    value.Number(LONG(item->mask)) << "|";
+    value.Number(LONG(item->subfolders));
+    return WritePrivateProfileStringA(kSection, ItemKey(index).c_str(), value.c_str(), list->profile) != 0;
+}
+
+void ProfileDeleteItem(const List *list, DWORD index)
+{
+    WritePrivateProfileStringA(kSection, ItemKey(index).c_str(), nullptr, list->profile);
+}
+
+DWORD ProfileReadCount(const List *list)
+{
+    char value[kReadSize];
+    GetPrivateProfileStringA(kSection, kCountKey, "", value, sizeof value, list->profile);
+    return ParseDecimal(value);
+}
+
+void ProfileWriteCount(const List *list, DWORD count)
+{
+    Text<16> value;
+    value.Number(count);
+    WritePrivateProfileStringA(kSection, kCountKey, value.c_str(), list->profile);
+}
+
+} // namespace dada::exclude

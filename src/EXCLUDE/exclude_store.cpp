@@ -1,0 +1,217 @@
+// Exclusion lists in memory: open (load from the profile or the caller's
+// storage procedure), add, find, delete, save and close.
+#include "EXCLUDE/exclude_list.h"
+#include "FRAME/memblock.h"
+
+#include <cstring>
+
+namespace dada::exclude {
+
+namespace {
+
+// A field equals a null argument when it is empty.
+bool FieldEquals(std::string_view field, const char *arg)
+{
+    return arg ? EqualsNoCase(field, arg) : field.empty();
+}
+
+ExcludeItem *FindItem(List *list, const char *folder, const char *pattern)
+{
+    for (DWORD i = 0; i < list->count; ++i) {
+        ExcludeItem *item = &list->items[i];
+        if (FieldEquals(Field(item->folder), folder) && FieldEquals(Field(item->pattern), pattern))
+            return item;
+    }
+    return nullptr;
+}
+
+ExcludeItem *AllocItems(DWORD capacity)
+{
+    return static_cast<ExcludeItem *>(BlockAlloc(SIZE_T(capacity) * sizeof(ExcludeItem), Block::Moveable));
+}
+
+void FreeList(List *list)
+{
+    BlockFree(list->items);
+    BlockFree(list);
+}
+
+bool HasIllegalChar(std::string_view field, std::string_view illegal)
+{
+    return field.find_first_of(illegal) != std::string_view::npos;
+}
+
+DWORD Call(const List *list, DWORD index, DWORD operation, UINT_PTR data)
+{
+    return list->proc(list->context, index, operation, data);
+}
+
+// The stored count, learned once at open.
+DWORD ReadStoredCount(const List *list)
+{
+    if (!list->proc) return ProfileReadCount(list);
+    DWORD count = 0;
+    return Call(list, 0, EXCLUDE_OP_GETCOUNT, reinterpret_cast<UINT_PTR>(&count)) == 1 ? count : 0;
+}
+
+bool ReadItem(const List *list, DWORD index, ExcludeItem *item)
+{
+    if (!list->proc) return ProfileReadItem(list, index, item);
+    return Call(list, index, EXCLUDE_OP_READ, reinterpret_cast<UINT_PTR>(item)) == 1;
+}
+
+bool WriteItem(List *list, DWORD index)
+{
+    ExcludeItem *item = &list->items[index];
+    if (!list->proc) return ProfileWriteItem(list, index, item);
+    return Call(list, index, EXCLUDE_OP_WRITE, reinterpret_cast<UINT_PTR>(item)) == 1;
+}
+
+} // namespace
+
+} // namespace dada::exclude
+
+using namespace dada::exclude;
+
+extern "C" {
+
+DWORD WINAPI ExcludeOpenEx(EXCLUDEHANDLE *handle, LPCSTR profile, const ExcludeStorageHook *hook)
+{
+    if (!handle) return EXCLUDE_BADARG;
+    *handle = nullptr;
+    const bool useHook = hook && hook->proc;
+    if (!useHook && (!profile || !*profile || std::strlen(profile) > 260)) return EXCLUDE_BADARG;
+
+    auto *list = dada::BlockNew<List>(dada::Block::Moveable);
+    ExcludeItem *items = list ? AllocItems(kGrowBy) : nullptr;
+    if (!items) {
+        dada::BlockFree(list);
+        return EXCLUDE_NOMEMORY;
+    }
+    list->items = items;
+    list->capacity = kGrowBy;
+    *handle = list;
+
+    bool loadable = true;
+    if (useHook) {
+        list->context = hook->context;
+        list->proc = hook->proc;
+        loadable = Call(list, 0, EXCLUDE_OP_OPEN, 0) == 1;
+    } else {
+        std::strcpy(list->profile, profile);
+    }
+    list->storedCount = ReadStoredCount(list);
+    if (list->storedCount == 0 || !loadable) return EXCLUDE_OK;
+
+    ExcludeItem item{};
+    for (DWORD i = 0; i < list->storedCount; ++i) {
+        if (!ReadItem(list, i, &item)) return EXCLUDE_LOADFAILED;
+        if (DWORD status = ExcludeAdd(list, &item)) {
+            FreeList(list);
+            *handle = nullptr;
+            return status;
+        }
+    }
+    return EXCLUDE_OK;
+}
+
+DWORD WINAPI ExcludeClose(EXCLUDEHANDLE *handle, DWORD save)
+{
+    if (!handle || !*handle) return 0;
+    List *list = FromHandle(*handle);
+    DWORD result = 0;
+    if (save == 1) result = ExcludeFlush(list);
+    if (list->proc) Call(list, 0, EXCLUDE_OP_CLOSE, 0);
+    FreeList(list);
+    *handle = nullptr;
+    return result;
+}
+
+DWORD WINAPI ExcludeFlush(EXCLUDEHANDLE handle)
+{
+    List *list = FromHandle(handle);
+    if (!list || list->changed != 1) return 0;
+    list->changed = 0;
+
+    if (list->proc) Call(list, 0, EXCLUDE_OP_SETCOUNT, list->count);
+    else ProfileWriteCount(list, list->count);
+
+    // Stale stored items are removed from the one after the last item tried.
+    DWORD next = 0;
+    while (next < list->count)
+        if (!WriteItem(list, next++)) break;
+
+    if (list->count < list->storedCount) {
+        for (DWORD i = next; i < list->storedCount; ++i) {
+            if (list->proc) Call(list, i, EXCLUDE_OP_DELETE, 0);
+            else ProfileDeleteItem(list, i);
+        }
+    }
+    return 0;
+}
+
+DWORD WINAPI ExcludeGetCount(EXCLUDEHANDLE handle)
+{
+    return handle ? FromHandle(handle)->count : 0;
+}
+
+DWORD WINAPI ExcludeGet(EXCLUDEHANDLE handle, DWORD index, ExcludeItem *item)
+{
+    const List *list = FromHandle(handle);
+    if (!list || !item || index >= list->count) return EXCLUDE_BADARG;
+    std::memcpy(item, &list->items[index], sizeof *item);
+    return EXCLUDE_OK;
+}
+
+DWORD WINAPI ExcludeAdd(EXCLUDEHANDLE handle, const ExcludeItem *newItem)
+{
+    List *list = FromHandle(handle);
+    if (!list || !newItem) return EXCLUDE_BADARG;
+
+    // Work on a copy whose fields are surely terminated.
+    ExcludeItem item;
+    std::memcpy(&item, newItem, sizeof item);
+    item.folder[sizeof item.folder - 1] = 0;
+    item.pattern[sizeof item.pattern - 1] = 0;
+
+    if (FindItem(list, item.folder, item.pattern)) return EXCLUDE_DUPLICATE;
+
+    char illegal[260];
+    DWORD n = NameReturnIllegalChars(illegal, sizeof illegal, 1, 1);
+    std::string_view illegalChars(illegal, n < sizeof illegal ? n : sizeof illegal);
+    if (HasIllegalChar(item.folder, illegalChars) || HasIllegalChar(item.pattern, illegalChars))
+        return EXCLUDE_ILLEGALCHAR;
+
+    if (list->count + 1 >= list->capacity) {
+        ExcludeItem *grown = AllocItems(list->capacity + kGrowBy);
+        if (!grown) return EXCLUDE_NOMEMORY;
+        std::memcpy(grown, list->items, SIZE_T(list->count) * sizeof(ExcludeItem));
+        dada::BlockFree(list->items);
+        list->items = grown;
+        list->capacity += kGrowBy;
+    }
+    std::memcpy(&list->items[list->count++], &item, sizeof item);
+    list->changed = 1;
+    return EXCLUDE_OK;
+}
+
+DWORD WINAPI ExcludeDelete(EXCLUDEHANDLE handle, LPCSTR folder, LPCSTR pattern)
+{
+    List *list = FromHandle(handle);
+    if (!list) return EXCLUDE_BADARG;
+    ExcludeItem *item = FindItem(list, folder, pattern);
+    if (!item) return EXCLUDE_BADARG;
+    ExcludeItem *end = list->items + list->count;
+    std::memmove(item, item + 1, SIZE_T(end - item - 1) * sizeof(ExcludeItem));
+    --list->count;
+    list->changed = 1;
+    return EXCLUDE_OK;
+}
+
+ExcludeItem *WINAPI ExcludeFind(EXCLUDEHANDLE handle, LPCSTR folder, LPCSTR pattern)
+{
+    List *list = FromHandle(handle);
+    return list ? FindItem(list, folder, pattern) : nullptr;
+}
+
+} // extern "C"

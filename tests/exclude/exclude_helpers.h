@@ -1,0 +1,49 @@
+// Shared by the exclusion-list tests: items and lists built in memory.
+#pragma once
+#include "dadada32.h"
+#include <cstring>
+#include <string>
+
+namespace dadatest {
+
+inline ExcludeItem MakeItem(const char *folder, const char *pattern, DWORD mask = 1, DWORD subfolders = 0)
+{
+    ExcludeItem item{};
+    std::strncpy(item.folder, folder, sizeof item.folder - 1);
+    std::strncpy(item.pattern, pattern, sizeof item.pattern - 1);
+    item.mask = mask;
+    item.subfolders = subfolders;
+    return item;
+}
+
+// Storage that holds nothing, for lists that live in memory only.
+inline DWORD WINAPI EmptyStorage(UINT_PTR, DWORD, DWORD operation, UINT_PTR data)
+{
+    if (operation == EXCLUDE_OP_GETCOUNT) *reinterpret_cast<DWORD *>(data) = 0;
+    return 1;
+}
+
+// An open list for the length of a scope; closed without saving.
+class MemoryList {
+public:
+    MemoryList()
+    {
+        ExcludeStorageHook hook{0, EmptyStorage};
+        status_ = ExcludeOpenEx(&h_, nullptr, &hook);
+    }
+    ~MemoryList() { ExcludeClose(&h_, 0); }
+    MemoryList(const MemoryList &) = delete;
+    MemoryList &operator=(const MemoryList &) = delete;
+    EXCLUDEHANDLE get() const { return h_; }
+    DWORD openStatus() const { return status_; }
+    DWORD Add(const ExcludeItem &item) { return ExcludeAdd(h_, &item); }
+private:
+    EXCLUDEHANDLE h_ = nullptr;
+    DWORD status_;
+};
+
+// The list block's leading fields, which callers may rely on.
+struct ListHead { DWORD changed, capacity, count, storedCount; };
+inline const ListHead &Head(EXCLUDEHANDLE h) { return *static_cast<const ListHead *>(h); }
+
+} // namespace dadatest
