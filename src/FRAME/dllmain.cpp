@@ -1,5 +1,6 @@
 // Process attach and detach.
 #include "FRAME/module.h"
+#include "REMOTE/binding.h"
 
 namespace dada {
 HINSTANCE g_module;
@@ -10,10 +11,11 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         dada::g_module = instance;
-        // The remote services are bound here; the load's answer is theirs.
-        return TRUE;
+        // The load's answer is the remote services' answer.
+        return dada::BindRemoteServices();
     case DLL_PROCESS_DETACH:
         // The dialog fonts are released here, then the remote services unbound.
+        dada::UnbindRemoteServices();
         return TRUE;
     default:
         return TRUE;
