@@ -66,6 +66,75 @@ DWORD DADAAPI ALOG_TruncateLog(DWORD file, DWORD limitKb);
  * Path names: composition, classification, matching, file search
  * ====================================================================== */
 
+/* Paths are ANSI strings of at most 260 characters with '\' as separator,
+ * handled double-byte aware in the system's ANSI code page.  Sizes are byte
+ * counts including the terminator. */
+
+BOOL  DADAAPI NameAppendFile(LPSTR path, DWORD size, LPCSTR name);
+BOOL  DADAAPI NameAppendExtension(LPSTR path, DWORD size, LPCSTR extension);
+void  DADAAPI NameReturnFile(LPCSTR path, LPSTR file /* >= 261 bytes */);
+void  DADAAPI NameReturnExtension(LPCSTR path, LPSTR extension, DWORD size);
+void  DADAAPI NameStripFile(LPSTR path);
+void  DADAAPI NameStripExtension(LPSTR path);
+BOOL  DADAAPI NameHasDriveLetter(LPCSTR path);
+/* Address of the first '*', or if there is none of the first '?'; NULL. */
+LPSTR DADAAPI NameHasWildcards(LPCSTR path);
+void  DADAAPI NameShortenFile(LPSTR text, HWND window);
+BOOL  DADAAPI NameReturnLongName(LPCSTR path, LPSTR out, DWORD size);
+/* format 1: the expanded folder is put into display case. */
+BOOL  DADAAPI NameReturnShortName(LPCSTR path, LPSTR out, DWORD size, DWORD format);
+void  DADAAPI NameOutputFormat(LPSTR path);
+
+BOOL  DADAAPI NameIsDevice(LPCSTR name);
+BOOL  DADAAPI NameIsUNCPath(LPCSTR path);
+BOOL  DADAAPI NameIsDirectory(LPCSTR path);
+/* "<...>": a bracketed target item. */
+BOOL  DADAAPI NameIsTargetFile(LPCSTR item);
+/* Characters not allowed in a scan item; answers their count. */
+DWORD DADAAPI NameReturnIllegalChars(LPSTR out, DWORD size, DWORD rootFlag, DWORD wildcardFlag);
+
+#define NAME_VALIDATE_WILDCARDS 0x2u  /* wildcards allowed in the file part */
+#define NAME_VALIDATE_TARGETS   0x4u  /* bracketed target items allowed */
+BOOL  DADAAPI NameValidateItem(LPCSTR item, DWORD flags);
+
+/* patterns: ';'-separated list; '*' runs to the next dot of the name. */
+BOOL  DADAAPI NameWildcardMatch(LPCSTR patterns, LPCSTR name);
+/* folder and pattern: >= 261 bytes each. */
+void  DADAAPI NameSeparatePath(LPCSTR item, LPSTR folder, LPSTR pattern);
+
+/* The product's attribute set. */
+#define KVATTR_ARCHIVE   0x01u
+#define KVATTR_DIRECTORY 0x02u
+#define KVATTR_HIDDEN    0x04u
+#define KVATTR_NORMAL    0x08u
+#define KVATTR_READONLY  0x10u
+#define KVATTR_SYSTEM    0x20u
+void  DADAAPI SysAttrToKvAttr(DWORD win32Attributes, DWORD *kvAttributes);
+
+/* Record kinds handed to a FindAllFilesProc. */
+#define FIND_KIND_FILE       0u
+#define FIND_KIND_FOLDER     1u
+#define FIND_KIND_FOLDER_END 2u  /* a subfolder is done; path is its parent */
+#define FIND_KIND_TOO_LONG   3u  /* the folder path reached 260 characters */
+
+#pragma pack(push, 1)
+typedef struct FindFileRecord {
+    DWORD    kind;
+    CHAR     path[260];     /* folder being listed, no trailing backslash */
+    CHAR     name[260];     /* the entry's long name */
+    UINT_PTR userValue;     /* FindAllFiles' fourth argument */
+    DWORD    sizeLow;
+    DWORD    attributes;    /* KVATTR_* */
+    FILETIME creationTime;
+    FILETIME lastAccessTime;
+    FILETIME lastWriteTime;
+} FindFileRecord;
+#pragma pack(pop)
+
+/* Non-zero to go on, 0 to stop the walk. */
+typedef DWORD (WINAPI *FindAllFilesProc)(FindFileRecord *record);
+BOOL  DADAAPI FindAllFiles(LPCSTR folder, DWORD recurse, FindAllFilesProc proc, UINT_PTR userValue);
+
 
 /* ======================================================================
  * Exclusion lists
@@ -156,6 +225,19 @@ DWORD DADAAPI FileMove(LPCSTR source, LPCSTR destination, DWORD overwrite);
 /* ======================================================================
  * Window, font and system helpers
  * ====================================================================== */
+
+void  DADAAPI SetSmallFont(HWND window);
+void  DADAAPI SetBoldFont(HWND window);
+void  DADAAPI CenterWindow(HWND window, HWND reference);
+void  DADAAPI YieldToWindows(HWND window);
+BOOL  DADAAPI DiskIsFloppy(LPCSTR path);
+BOOL  DADAAPI CheckForFloppy(CHAR driveLetter);
+
+#define OSVERSION_UNKNOWN 0u
+#define OSVERSION_WIN32S  1u
+#define OSVERSION_WIN95   2u
+#define OSVERSION_WINNT   3u
+DWORD DADAAPI GetOsVersion(void);
 
 
 #ifdef __cplusplus

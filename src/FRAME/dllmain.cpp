@@ -1,5 +1,6 @@
 // Process attach and detach.
 #include "FRAME/module.h"
+#include "NAME/name_internal.h"
 #include "REMOTE/binding.h"
 
 namespace dada {
@@ -16,6 +17,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
     case DLL_PROCESS_DETACH:
         // The dialog fonts are released here, then the remote services unbound.
         dada::UnbindRemoteServices();
+        dada::ReleaseDeviceNameCache();
         return TRUE;
     default:
         return TRUE;

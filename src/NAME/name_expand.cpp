@@ -1,0 +1,64 @@
+// Expanding a path to its full or short form, and fitting it to a window.
+#include "dadada32.h"
+#include "NAME/name_internal.h"
+
+#include <cstring>
+
+using namespace dada;
+
+namespace {
+
+enum class Form { Long, Short };
+
+// Expands the folder part of `path` and keeps a trailing wildcard pattern
+// (the text after the backslash before the first wildcard) as it was.
+BOOL Expand(LPCSTR path, LPSTR out, DWORD size, Form form, bool displayCase)
+{
+    if (!path || !out) return FALSE;
+    char copy[kPathBuffer];
+    CopyPath(copy, path);
+
+    const char *pattern = nullptr;
+    if (char *wild = NameHasWildcards(copy)) {
+        for (ptrdiff_t at = wild - copy; at >= 0; --at) {
+            if (copy[at] == '\\') {
+                copy[at] = '\0';
+                pattern = copy + at + 1;
+                break;
+            }
+        }
+    }
+
+    DWORD got = form == Form::Long ? GetFullPathNameA(copy, size, out, nullptr)
+                                   : GetShortPathNameA(copy, out, size);
+    // A result that does not fit reports the size it needs and leaves the
+    // output unfilled: that is a failure too.
+    if (got == 0 || got >= size) return FALSE;
+    if (displayCase) NameOutputFormat(out);
+    if (pattern) NameAppendFile(out, size, pattern);   // a pattern that does not fit is dropped
+    return TRUE;
+}
+
+} // namespace
+
+extern "C" BOOL WINAPI NameReturnLongName(LPCSTR path, LPSTR out, DWORD size)
+{
+    return Expand(path, out, size, Form::Long, false);
+}
+
+extern "C" BOOL WINAPI NameReturnShortName(LPCSTR path, LPSTR out, DWORD size, DWORD format)
+{
+    return Expand(path, out, size, Form::Short, format == 1);
+}
+
+extern "C" void WINAPI NameShortenFile(LPSTR text, HWND window)
+{
+    if (!text) return;
+    HDC dc = GetDC(window);
+    if (!dc) return;
+    RECT rect;
+    if (GetWindowRect(window, &rect))
+        DrawTextExA(dc, text, -1, &rect,
+                    DT_SINGLELINE | DT_NOCLIP | DT_END_ELLIPSIS | DT_MODIFYSTRING, nullptr);
+    ReleaseDC(window, dc);
+}

@@ -1,0 +1,52 @@
+// Path-name helpers shared inside the library (not exported).
+#pragma once
+#include <windows.h>
+#include <cstddef>
+#include <string_view>
+
+namespace dada {
+
+// Work buffers of the path functions: one path and its terminator.
+inline constexpr size_t kPathChars = 260;
+inline constexpr size_t kPathBuffer = kPathChars + 1;
+
+// Copies at most kPathChars characters of `src` (null = empty) into `dst`
+// (kPathBuffer bytes) and terminates it.  Answers the copied length.
+size_t CopyPath(char *dst, const char *src);
+
+// ASCII-only case folding, as every path comparison uses.
+constexpr char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+constexpr bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+// Letter, colon, backslash at the start of `s`.
+constexpr bool HasDriveLetter(std::string_view s)
+{
+    return s.size() >= 3 && IsAsciiLetter(s[0]) && s[1] == ':' && s[2] == '\\';
+}
+// Longer than two characters and starting with two backslashes.
+constexpr bool IsUNCPath(std::string_view s)
+{
+    return s.size() > 2 && s[0] == '\\' && s[1] == '\\';
+}
+// Index of the first `*`, or if there is none the first `?` (double-byte
+// aware); npos when neither occurs.
+size_t FirstWildcard(std::string_view s);
+
+// The server name of a UNC path ("\\server\..."): the characters after the
+// two backslashes up to the next backslash or the end, copied into `out`
+// when fewer than `size` of them.  Answers 1, or 0 for a path that does not
+// start with two backslashes (output untouched) or a server name of `size`
+// characters or more (output empty).
+BOOL NameReturnUNCServer(LPCSTR path, DWORD size, LPSTR out);
+
+// What follows the server name of a UNC path and its separator ('\' or
+// '/'): "\\server\share\dir" gives "share\dir", "\\server\" gives "" and
+// "\\server" gives null.  Null for anything that is not a UNC path or whose
+// server name starts with '/', '\', '*', '?' or ':'.
+LPCSTR NameReturnUNCShare(LPCSTR path);
+
+// Frees the device-name list kept by NameIsDevice (process detach).
+void ReleaseDeviceNameCache();
+
+} // namespace dada
