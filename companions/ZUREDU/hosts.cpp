@@ -1,0 +1,86 @@
+#include "hosts.h"
+#include "wire.h"
+#include "zuredu.h"
+
+namespace zuredu {
+
+namespace {
+
+// Written at Listen time, read by any thread: guarded.
+struct OwnName {
+    CRITICAL_SECTION lock;
+    std::string name;
+    OwnName() { InitializeCriticalSection(&lock); }
+};
+OwnName &Own() { static OwnName o; return o; }
+
+bool SameName(const std::string &a, const std::string &b)
+{
+    return !a.empty() && lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+} // namespace
+
+std::string EnvValue(const char *name)
+{
+    char buf[1024];
+    DWORD n = GetEnvironmentVariableA(name, buf, sizeof buf);
+    return n > 0 && n < sizeof buf ? std::string(buf, n) : std::string();
+}
+
+std::string BareName(const char *name)
+{
+    if (!name) return {};
+    while (*name == '\\' || *name == '/') ++name;
+    return name;
+}
+
+std::string ComputerName()
+{
+    char buf[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD n = sizeof buf;
+    return GetComputerNameA(buf, &n) ? std::string(buf, n) : std::string();
+}
+
+bool ResolveMachine(const std::string &name, sockaddr_in &out)
+{
+    if (name.empty() || name.size() > 255) return false;
+    std::string file = EnvValue("DADA_HOSTS");
+    if (!file.empty()) {
+        char full[MAX_PATH];
+        DWORD n = GetFullPathNameA(file.c_str(), sizeof full, full, nullptr);
+        char entry[128];
+        if (n > 0 && n < sizeof full &&
+            GetPrivateProfileStringA("hosts", name.c_str(), "", entry, sizeof entry, full) > 0)
+            return ParseEndpoint(entry, out);
+    }
+    if (SameName(name, "localhost") || name == "127.0.0.1" || SameName(name, ComputerName())) {
+        out = {};
+        out.sin_family = AF_INET;
+        out.sin_port = htons(ZUREDU_DEFAULT_PORT);
+        out.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return true;
+    }
+    return false;
+}
+
+std::string OwnMachine()
+{
+    OwnName &o = Own();
+    EnterCriticalSection(&o.lock);
+    std::string name = o.name;
+    LeaveCriticalSection(&o.lock);
+    if (name.empty()) name = EnvValue("DADA_MACHINE");
+    if (name.empty()) name = ComputerName();
+    return name;
+}
+
+void SetOwnMachine(const std::string &name)
+{
+    OwnName &o = Own();
+    EnterCriticalSection(&o.lock);
+    o.name = name;
+    LeaveCriticalSection(&o.lock);
+}
+
+} // namespace zuredu

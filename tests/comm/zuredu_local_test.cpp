@@ -1,0 +1,254 @@
+// The communication library inside one process: service rules, the wire
+// format, and the hooks of its test build.
+#include "testutil.h"
+#include "wire.h"
+#include "zuredu.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct ReplyBlock {
+    void *p = nullptr;
+    DWORD length = 0;
+    ~ReplyBlock() { release(); }
+    void release()
+    {
+        if (p) { HGLOBAL h = GlobalHandle(p); GlobalUnlock(h); GlobalFree(h); }
+        p = nullptr;
+        length = 0;
+    }
+};
+
+volatile LONG g_handlerDone = 0;
+
+// Echoes; a request starting with 'S' makes it sleep 500 ms first.
+DWORD WINAPI Echo(DWORD, void *request, DWORD length, void **reply, DWORD *replyLength)
+{
+    if (length && *static_cast<char *>(request) == 'S') {
+        Sleep(500);
+        InterlockedExchange(&g_handlerDone, 1);
+    }
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, length ? length : 1);
+    *reply = GlobalLock(h);
+    std::memcpy(*reply, request, length);
+    *replyLength = length;
+    return 1;
+}
+
+TEST(Wire, Endpoints)
+{
+    struct Case { const char *text; bool ok; DWORD addr; WORD port; } cases[] = {
+        {"127.0.0.1:80", true, 0x7F000001, 80},
+        {"localhost:47017", true, 0x7F000001, 47017},
+        {"10.1.2.3:0", true, 0x0A010203, 0},
+        {"0.0.0.0:65535", true, 0, 65535},
+        {"127.0.0.1:65536", false, 0, 0},
+        {"127.0.0.1:", false, 0, 0},
+        {"127.0.0.1", false, 0, 0},
+        {":80", false, 0, 0},
+        {"256.0.0.1:80", false, 0, 0},
+        {"1.2.3:80", false, 0, 0},
+        {"1.2.3.4.5:80", false, 0, 0},
+        {"1.2.3.4:-1", false, 0, 0},
+        {"1.2.3.4:8x", false, 0, 0},
+        {"host.example:80", false, 0, 0},
+        {"0001.2.3.4:80", false, 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        sockaddr_in a{};
+        ASSERT_EQ(zuredu::ParseEndpoint(c.text, a), c.ok);
+        if (!c.ok) continue;
+        EXPECT_EQ(ntohl(a.sin_addr.s_addr), c.addr);
+        EXPECT_EQ(ntohs(a.sin_port), c.port);
+    }
+    sockaddr_in a{};
+    EXPECT_FALSE(zuredu::ParseEndpoint(nullptr, a));
+}
+
+TEST(Wire, HeadersRoundTripAndGarbageIsRefused)
+{
+    using namespace zuredu;
+    FrameHeader h{Kind::Reply, 4097, 9, NETSVC_E_NO_HANDLER, 1234};
+    HeaderBytes b = EncodeHeader(h);
+    FrameHeader back{};
+    ASSERT_TRUE(DecodeHeader(b, back));
+    EXPECT_EQ(back.kind, Kind::Reply);
+    EXPECT_EQ(back.packetType, 4097u);
+    EXPECT_EQ(back.sequence, 9u);
+    EXPECT_EQ(back.status, NETSVC_E_NO_HANDLER);
+    EXPECT_EQ(back.length, 1234u);
+
+    struct Change { size_t offset; BYTE value; } bad[] = {
+        {0, 'X'},       // magic
+        {4, 2},         // version
+        {6, 0},         // kind 0
+        {6, 3},         // kind 3
+        {23, 0x01},     // length 16 MB + 1234: over the limit
+    };
+    for (const Change &c : bad) {
+        SCOPED_TRACE(c.offset);
+        HeaderBytes x = b;
+        x[c.offset] = c.value;
+        EXPECT_FALSE(DecodeHeader(x, back));
+    }
+    FrameHeader req{Kind::Request, 1, 1, 5, 0};     // a request never carries a status
+    EXPECT_FALSE(DecodeHeader(EncodeHeader(req), back));
+    FrameHeader limit{Kind::Request, 1, 1, 0, ZUREDU_MAX_PACKET};
+    EXPECT_TRUE(DecodeHeader(EncodeHeader(limit), back));
+    limit.length++;
+    EXPECT_FALSE(DecodeHeader(EncodeHeader(limit), back));
+}
+
+TEST(Services, StartAndBindRefuseBadArguments)
+{
+    DWORD port = 99;
+    EXPECT_EQ(NetService_ServiceStart(nullptr, &port), 0u);
+    const DWORD backwards[2] = {2, 1};
+    EXPECT_EQ(NetService_ServiceStart(backwards, &port), 0u);
+    const DWORD range[2] = {1, 2};
+    DWORD svc = NetService_ServiceStart(range, &port);
+    ASSERT_NE(svc, 0u);
+    EXPECT_EQ(port, 0u) << "nobody asked this process to listen";
+    struct Case { DWORD svc, number; NETSVC_HANDLER h; DWORD first, last, result; } cases[] = {
+        {svc, 2, Echo, 4097, 4097, 1}, {svc, 1, Echo, 0, 0, 1},     {svc, 3, Echo, 1, 1, 0},
+        {svc, 0, Echo, 1, 1, 0},       {svc + 1, 1, Echo, 1, 1, 0}, {0, 1, Echo, 1, 1, 0},
+        {svc, 1, nullptr, 1, 1, 0},    {svc, 1, Echo, 5, 4, 0},     {svc, 1, Echo, 6, 9, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.number * 1000 + c.first);
+        EXPECT_EQ(NetService_BindCallback(c.svc, c.number, c.h, c.first, c.last), c.result);
+    }
+    NetService_ServiceShutdown(&svc);
+    EXPECT_EQ(svc, 0u);
+    NetService_ServiceShutdown(&svc);
+    NetService_ServiceShutdown(nullptr);
+}
+
+TEST(Services, ABusyEndpointDoesNotStopTheService)
+{
+    ASSERT_TRUE(zuredu::SocketsReady());
+    SOCKET busy = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(busy, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+    ASSERT_EQ(listen(busy, 1), 0);
+    int len = sizeof a;
+    getsockname(busy, reinterpret_cast<sockaddr *>(&a), &len);
+    dadatest::TempDir dir;
+    std::string hosts = dir.file("hosts.ini");
+    dadatest::WriteFileBytes(hosts, "[hosts]\r\nTAKEN=127.0.0.1:" + std::to_string(ntohs(a.sin_port)) + "\r\n");
+    SetEnvironmentVariableA("DADA_HOSTS", hosts.c_str());
+    SetEnvironmentVariableA("DADA_MACHINE", "TAKEN");
+    const DWORD range[2] = {1, 2};
+    DWORD port = 99;
+    DWORD svc = NetService_ServiceStart(range, &port);
+    SetEnvironmentVariableA("DADA_MACHINE", nullptr);
+    EXPECT_NE(svc, 0u);
+    EXPECT_EQ(port, 0u);
+    EXPECT_EQ(NetService_Listen("TAKEN", nullptr), 0u);
+    NetService_ServiceShutdown(&svc);
+    closesocket(busy);
+}
+
+class SelfServing : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const DWORD range[2] = {1, 2};
+        svc_ = NetService_ServiceStart(range, nullptr);
+        ASSERT_NE(svc_, 0u);
+        ASSERT_EQ(NetService_BindCallback(svc_, 2, Echo, 50, 60), 1u);
+        port_ = NetService_Listen("SELF", "127.0.0.1:0");
+        ASSERT_NE(port_, 0u);
+        hosts_ = dir_.file("hosts.ini");
+        dadatest::WriteFileBytes(hosts_, "[hosts]\r\nSELF=127.0.0.1:" + std::to_string(port_) + "\r\n");
+        SetEnvironmentVariableA("DADA_HOSTS", hosts_.c_str());
+        conn_ = NetService_Connect("SELF", 1);
+        ASSERT_NE(conn_, 0u);
+    }
+    void TearDown() override
+    {
+        NetService_Disconnect(&conn_);
+        NetService_ServiceShutdown(&svc_);
+        ZUT_CorruptReplies(0, 0);
+        ZUT_SetFailures(nullptr);
+    }
+    DWORD svc_ = 0, port_ = 0, conn_ = 0;
+    dadatest::TempDir dir_;
+    std::string hosts_;
+};
+
+TEST_F(SelfServing, ListensOnceAndKnowsItself)
+{
+    EXPECT_EQ(NetService_Listen("OTHER", "127.0.0.1:0"), port_) << "one endpoint per process";
+    EXPECT_EQ(NetSession_GetConnectionType("SELF"), NETSESSION_LOCAL);
+    DWORD port = 0;
+    const DWORD range[2] = {5, 5};
+    DWORD second = NetService_ServiceStart(range, &port);
+    EXPECT_EQ(port, port_);
+    NetService_ServiceShutdown(&second);
+    ReplyBlock r;   // still listening while the first service runs
+    EXPECT_EQ(NetService_SendPacket(conn_, 55, "hello", 5, &r.p, &r.length, 5000), NETSVC_OK);
+}
+
+TEST_F(SelfServing, CorruptsTheAskedNumberOfReplies)
+{
+    ZUT_CorruptReplies(2, 17);
+    std::string text(100, 'x');
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        ReplyBlock small, big;
+        ASSERT_EQ(NetService_SendPacket(conn_, 55, "12345678", 8, &small.p, &small.length, 5000), NETSVC_OK);
+        EXPECT_EQ(std::memcmp(small.p, "12345678", 8), 0) << "replies under 17 bytes stay whole";
+        ASSERT_EQ(NetService_SendPacket(conn_, 55, text.data(), 100, &big.p, &big.length, 5000), NETSVC_OK);
+        ASSERT_EQ(big.length, 100u);
+        EXPECT_EQ(std::memcmp(big.p, text.data(), 100) != 0, i < 2);
+    }
+}
+
+TEST_F(SelfServing, FailuresOnDemandAndTheTrace)
+{
+    ZUT_SetFailures("NetService_BeginUsingAPI#2,NetService_BindCallback");
+    EXPECT_EQ(NetService_BeginUsingAPI(), 1u);
+    EXPECT_EQ(NetService_BeginUsingAPI(), 0u);
+    EXPECT_EQ(NetService_BeginUsingAPI(), 1u);
+    EXPECT_EQ(NetService_BindCallback(svc_, 1, Echo, 1, 1), 0u);
+    NetService_DoneUsingAPI();
+    NetService_DoneUsingAPI();
+    ZUT_SetFailures(nullptr);
+    EXPECT_EQ(NetService_BindCallback(svc_, 1, Echo, 1, 1), 1u);
+    std::string trace(ZUT_GetTrace(nullptr, 0) + 1, '\0');
+    ZUT_GetTrace(trace.data(), static_cast<DWORD>(trace.size()));
+    const char *tail = "NetService_BeginUsingAPI\nNetService_BeginUsingAPI\nNetService_BeginUsingAPI\n"
+                       "NetService_BindCallback\nNetService_DoneUsingAPI\nNetService_DoneUsingAPI\n"
+                       "NetService_BindCallback\n";
+    EXPECT_NE(trace.find(tail), std::string::npos) << trace;
+}
+
+TEST_F(SelfServing, ShutdownWaitsForTheHandlerInProgress)
+{
+    struct Call {
+        DWORD conn;
+        static DWORD WINAPI Run(void *p)
+        {
+            ReplyBlock r;
+            NetService_SendPacket(static_cast<Call *>(p)->conn, 55, "S", 1, &r.p, &r.length, 5000);
+            return 0;
+        }
+    } call{conn_};
+    InterlockedExchange(&g_handlerDone, 0);
+    HANDLE t = CreateThread(nullptr, 0, Call::Run, &call, 0, nullptr);
+    Sleep(150);
+    NetService_ServiceShutdown(&svc_);
+    EXPECT_EQ(g_handlerDone, 1) << "the shutdown returned while its handler still ran";
+    WaitForSingleObject(t, INFINITE);
+    CloseHandle(t);
+}
+
+} // namespace
