@@ -2,6 +2,7 @@
 #include "REMOTE/binding.h"
 #include "REMOTE/xfer_server.h"
 #include "dadada32.h"
+#include "zuredu.h"
 #include <array>
 #include <cstring>
 
@@ -9,14 +10,16 @@ namespace dada {
 
 namespace {
 
-// The procedures' own signatures.
-typedef DWORD (WINAPI *VoidFn)();
-typedef DWORD (WINAPI *BindCallbackFn)(DWORD, DWORD, NetServiceHandler, DWORD, DWORD);
-typedef DWORD (WINAPI *ConnectFn)(const char *, DWORD);
-typedef void  (WINAPI *HandleAddrFn)(DWORD *);
-typedef DWORD (WINAPI *SendPacketFn)(DWORD, DWORD, const void *, DWORD, void **, DWORD *, DWORD);
-typedef DWORD (WINAPI *ServiceStartFn)(const DWORD *, DWORD *);
-typedef DWORD (WINAPI *NameFn)(const char *);
+// The procedures' own signatures, as the comm library declares them (it is
+// loaded at run time: only the types are taken from its header).
+using VoidFn = decltype(&::NetService_BeginUsingAPI);
+using NotifyFn = decltype(&::NetService_AllServicesStarted);
+using BindCallbackFn = decltype(&::NetService_BindCallback);
+using ConnectFn = decltype(&::NetService_Connect);
+using HandleAddrFn = decltype(&::NetService_Disconnect);
+using SendPacketFn = decltype(&::NetService_SendPacket);
+using ServiceStartFn = decltype(&::NetService_ServiceStart);
+using NameFn = decltype(&::NetSession_GetConnectionType);
 typedef DWORD (WINAPI *CallFn)(void *);
 
 template <size_t N> struct Library {
@@ -115,7 +118,7 @@ void UnbindRemoteServices()
 
 void NetService_AllServicesStarted()
 {
-    if (auto f = Comm<VoidFn>("NetService_AllServicesStarted")) f();
+    if (auto f = Comm<NotifyFn>("NetService_AllServicesStarted")) f();
 }
 
 DWORD NetService_BeginUsingAPI()
@@ -128,7 +131,7 @@ DWORD NetService_BindCallback(DWORD service, DWORD number, NetServiceHandler han
                               DWORD value1, DWORD value2)
 {
     auto f = Comm<BindCallbackFn>("NetService_BindCallback");
-    return f && f(service, number, handler, value1, value2) ? 1 : 0;
+    return f && f(service, number, reinterpret_cast<NETSVC_HANDLER>(handler), value1, value2) ? 1 : 0;
 }
 
 DWORD NetService_Connect(const char *server, DWORD one)
@@ -144,7 +147,7 @@ void NetService_Disconnect(DWORD *connection)
 
 void NetService_DoneUsingAPI()
 {
-    if (auto f = Comm<VoidFn>("NetService_DoneUsingAPI")) f();
+    if (auto f = Comm<NotifyFn>("NetService_DoneUsingAPI")) f();
 }
 
 DWORD NetService_SendPacket(DWORD connection, DWORD packetType, const void *request, DWORD length,
