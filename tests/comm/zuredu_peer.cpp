@@ -5,6 +5,7 @@
 //               --stop-file PATH [--seconds N]
 #include "peer_protocol.h"
 #include "zuredu.h"
+#include "zarov.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -58,7 +59,7 @@ int main(int argc, char **argv)
 {
     std::string name, listen, portFile, stopFile;
     unsigned long seconds = 300;
-    [[maybe_unused]] bool rpc = false;
+    bool rpc = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         std::string v = i + 1 < argc ? argv[i + 1] : "";
@@ -75,6 +76,7 @@ int main(int argc, char **argv)
     if (!service || !NetService_BindCallback(service, 7, PeerHandler, peer::kPeerPacketType,
                                              peer::kPeerPacketType))
         return 3;
+    if (rpc && !RPC_ServerStart()) return 4;
     NetService_AllServicesStarted();
     port = NetService_Listen(name.c_str(), listen.c_str());
     if (!port) return 5;
@@ -90,6 +92,7 @@ int main(int argc, char **argv)
         if (!stopFile.empty() && Exists(stopFile)) break;
         Sleep(50);
     }
+    if (rpc) RPC_ServerStop();
     NetService_ServiceShutdown(&service);
     NetService_DoneUsingAPI();
     return 0;

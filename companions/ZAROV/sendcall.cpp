@@ -1,0 +1,107 @@
+// RPC_SendCall: the client side of a call.
+#include "callwire.h"
+#include "FRAME/memblock.h"
+#include "zuredu.h"
+
+#include <cstring>
+
+using namespace zarov;
+
+namespace {
+
+constexpr DWORD kCallTimeoutMs = 15000;
+
+// The arguments of one direction are well formed: known kinds, a count
+// always followed by its bytes, every slot given.
+bool SlotsUsable(const DWORD (&kinds)[RPC_MAX_ARGS], void *const (&slots)[RPC_MAX_ARGS])
+{
+    for (int i = 0; i < RPC_MAX_ARGS && kinds[i] != RPC_ARG_NONE; ++i) {
+        DWORD k = kinds[i];
+        if (k != RPC_ARG_INT && k != RPC_ARG_COUNT && k != RPC_ARG_BYTES) return false;
+        if (k == RPC_ARG_COUNT && (i + 1 == RPC_MAX_ARGS || kinds[i + 1] != RPC_ARG_BYTES)) return false;
+        if (k == RPC_ARG_BYTES && (i == 0 || kinds[i - 1] != RPC_ARG_COUNT)) return false;
+        if (!slots[i]) return false;
+    }
+    return true;
+}
+
+DWORD ReadWord(const void *p)
+{
+    DWORD v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+bool MarshalIn(const CallPacket &p, Message &call)
+{
+    const CallDescriptor &d = *p.descriptor;
+    call.head = {d.procedure, d.argumentSize, d.replySize};
+    for (int i = 0; i < RPC_MAX_ARGS && d.inKinds[i] != RPC_ARG_NONE; ++i) {
+        if (d.inKinds[i] != RPC_ARG_BYTES) {
+            call.args.push_back(IntArg(d.inKinds[i], ReadWord(p.in[i])));
+            continue;
+        }
+        DWORD count = call.args.back().number();
+        if (count > kMaxArgBytes) return false;
+        const BYTE *from = static_cast<const BYTE *>(p.in[i]);
+        call.args.push_back({RPC_ARG_BYTES, std::vector<BYTE>(from, from + count)});
+    }
+    return true;
+}
+
+// Checks the whole answer before anything is written to the caller.
+DWORD CheckAnswer(const CallPacket &p, const Message &answer)
+{
+    const CallDescriptor &d = *p.descriptor;
+    if (answer.head[0] != RPC_OK) return answer.head[0];
+    if (!KindsMatch(answer.args, d.outKinds)) return RPC_E_BAD_REPLY;
+    for (const Arg &a : answer.args)
+        if (a.kind == RPC_ARG_BYTES && a.bytes.size() > d.replySize - 4) return RPC_E_BAD_REPLY;
+    return RPC_OK;
+}
+
+void WriteOut(const CallPacket &p, const Message &answer)
+{
+    for (size_t i = 0; i < answer.args.size(); ++i) {
+        const Arg &a = answer.args[i];
+        if (a.kind == RPC_ARG_BYTES) {
+            if (!a.bytes.empty()) std::memcpy(p.out[i], a.bytes.data(), a.bytes.size());
+        } else {
+            DWORD v = a.number();
+            std::memcpy(p.out[i], &v, 4);
+        }
+    }
+}
+
+} // namespace
+
+extern "C" DWORD WINAPI RPC_SendCall(CallPacket *packet)
+{
+    if (!packet || !packet->server || !*packet->server || !packet->descriptor) return RPC_E_BAD_PACKET;
+    const CallDescriptor &d = *packet->descriptor;
+    if (d.replySize < 4 || d.replySize > kMaxArgBytes + 4 || !SlotsUsable(d.inKinds, packet->in) ||
+        !SlotsUsable(d.outKinds, packet->out))
+        return RPC_E_BAD_PACKET;
+    Message call;
+    try {
+        if (!MarshalIn(*packet, call)) return RPC_E_BAD_PACKET;
+    } catch (const std::bad_alloc &) {
+        return RPC_E_NO_MEMORY;
+    }
+    std::vector<BYTE> bytes = Encode(call);
+
+    DWORD conn = NetService_Connect(packet->server, 1);
+    if (!conn) return RPC_E_NO_CONNECTION;
+    void *reply = nullptr;
+    DWORD length = 0;
+    DWORD status = NetService_SendPacket(conn, ZAROV_PACKET_TYPE, bytes.data(), static_cast<DWORD>(bytes.size()),
+                                         &reply, &length, kCallTimeoutMs);
+    NetService_Disconnect(&conn);
+    dada::BlockPtr<BYTE> owned(static_cast<BYTE *>(reply));
+    if (status != NETSVC_OK) return RPC_E_TRANSPORT;
+    Message answer;
+    if (!Decode({owned.get(), length}, 1, answer)) return RPC_E_BAD_REPLY;
+    status = CheckAnswer(*packet, answer);
+    if (status == RPC_OK) WriteOut(*packet, answer);
+    return status;
+}
