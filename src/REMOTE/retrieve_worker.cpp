@@ -117,22 +117,26 @@ bool FetchChunk(RetrieveContext &c, DWORD remaining)
     return false;
 }
 
-void Transfer(RetrieveContext &c)
+// False when a chunk could not be fetched or written.
+bool Transfer(RetrieveContext &c)
 {
     c.offset = 0;
     for (DWORD remaining = c.size; remaining;) {
-        if (!FetchChunk(c, remaining)) return;
+        if (!FetchChunk(c, remaining)) return false;
         const DWORD written = ZK_Write(c.localFile, c.data, c.length);
         c.status = written < c.length ? XFER_E_WRITE : XFER_DONE;
         const DWORD length = c.length;
         c.data = nullptr;
         DropReply(c);
-        if (c.status != XFER_DONE) return;
+        if (c.status != XFER_DONE) return false;
         remaining -= length;
     }
+    return true;
 }
 
-void CloseRemote(RetrieveContext &c)
+// Sent whether or not the transfer completed; a failed transfer keeps its
+// status, a complete one takes the close's.
+void CloseRemote(RetrieveContext &c, bool transferred)
 {
     const DWORD loopStatus = c.status;
     const CloseRequest req{XFER_REQ_CLOSE, c.remoteFile};
@@ -140,7 +144,7 @@ void CloseRemote(RetrieveContext &c)
     c.length = sizeof req;
     Exchange(c, sizeof(CloseRequest), XFER_DONE);
     DropReply(c);
-    if (loopStatus != XFER_DONE) c.status = loopStatus;
+    if (!transferred) c.status = loopStatus;
 }
 
 void EndConnection(RetrieveContext &c)
@@ -168,8 +172,8 @@ DWORD WINAPI FileRetrieveWorker(LPVOID context)
 {
     auto &c = *static_cast<RetrieveContext *>(context);
     if (Connect(c) && Open(c)) {
-        Transfer(c);
-        CloseRemote(c);
+        const bool transferred = Transfer(c);
+        CloseRemote(c, transferred);
     }
     EndConnection(c);
     DropReply(c);
