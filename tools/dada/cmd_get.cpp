@@ -47,12 +47,12 @@ std::string TargetPath(const std::string &remote, const std::string &local)
     return local + (local.empty() || local.back() == '\\' ? "" : "\\") + name;
 }
 
-void Progress(const std::string &path)
+// Bytes of the local file so far, or -1 while there is none.
+long long Received(const std::string &path)
 {
     WIN32_FILE_ATTRIBUTE_DATA d;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &d)) return;
-    std::fprintf(stderr, "\rreceived %lu bytes", static_cast<unsigned long>(d.nFileSizeLow));
-    std::fflush(stderr);
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &d)) return -1;
+    return (static_cast<long long>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
 }
 
 DWORD g_status;   // the callback's report (the tool runs one retrieve)
@@ -70,12 +70,24 @@ DWORD WINAPI RunSync(LPVOID p)
     return 0;
 }
 
-// Waits for `done`, showing how much of the file has arrived.
+// Waits for `done`, showing how much of the file has arrived: a line that
+// is rewritten on a console, one line at the end otherwise.
 void WaitWithProgress(HANDLE done, const std::string &target)
 {
-    while (WaitForSingleObject(done, 200) == WAIT_TIMEOUT) Progress(target);
-    Progress(target);
-    std::fprintf(stderr, "\n");
+    DWORD mode;
+    const bool console = GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+    long long shown = -1;
+    while (WaitForSingleObject(done, 200) == WAIT_TIMEOUT) {
+        const long long now = Received(target);
+        if (console && now >= 0 && now != shown) {
+            std::fprintf(stderr, "\rreceived %lld bytes", now);
+            shown = now;
+        }
+    }
+    // The file is gone again when the transfer failed.
+    const long long last = Received(target);
+    if (last >= 0) std::fprintf(stderr, "%sreceived %lld bytes\n", console ? "\r" : "", last);
+    else if (shown >= 0) std::fprintf(stderr, "\n");
 }
 
 int RunGet(const dadatool::Args &args)
