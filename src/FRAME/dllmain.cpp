@@ -2,6 +2,7 @@
 #include "FRAME/module.h"
 #include "NAME/name_internal.h"
 #include "REMOTE/binding.h"
+#include "SYSHELP/syshelp_internal.h"
 
 namespace dada {
 HINSTANCE g_module;
@@ -15,7 +16,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
         // The load's answer is the remote services' answer.
         return dada::BindRemoteServices();
     case DLL_PROCESS_DETACH:
-        // The dialog fonts are released here, then the remote services unbound.
+        // The dialog fonts first (small, then bold), then the remote services
+        // are unbound.
+        dada::ReleaseDialogFonts();
         dada::UnbindRemoteServices();
         dada::ReleaseDeviceNameCache();
         return TRUE;

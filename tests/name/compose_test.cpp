@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include "dadada32.h"
 #include "testutil.h"
+#include "path_cases.h"
 
 #include <cstring>
 #include <string>
@@ -9,6 +10,17 @@
 namespace {
 
 struct AppendCase { const char *path; const char *name; DWORD size; BOOL ok; const char *result; };
+using AppendFn = BOOL(WINAPI *)(LPSTR, DWORD, LPCSTR);
+
+template <size_t N> void CheckAppends(AppendFn fn, const AppendCase (&cases)[N])
+{
+    for (const auto &c : cases) {
+        char buf[300];
+        std::strcpy(buf, c.path);
+        EXPECT_EQ(c.ok, fn(buf, c.size, c.name)) << c.path << " + " << c.name << " in " << c.size;
+        EXPECT_STREQ(c.result, buf) << c.path << " + " << c.name << " in " << c.size;
+    }
+}
 
 TEST(NameAppendFile, JoinsWithExactlyOneSeparator)
 {
@@ -28,12 +40,7 @@ TEST(NameAppendFile, JoinsWithExactlyOneSeparator)
         {"abc\\", "\\de", 10, 1, "abc\\de"},
         {"abc", "de", 0, 0, "abc"},
     };
-    for (const auto &c : cases) {
-        char buf[300];
-        std::strcpy(buf, c.path);
-        EXPECT_EQ(c.ok, NameAppendFile(buf, c.size, c.name)) << c.path << " + " << c.name;
-        EXPECT_STREQ(c.result, buf) << c.path << " + " << c.name;
-    }
+    CheckAppends(NameAppendFile, cases);
 }
 
 TEST(NameAppendExtension, AddsOneDotUnlessThere)
@@ -46,12 +53,7 @@ TEST(NameAppendExtension, AddsOneDotUnlessThere)
         {"ab", "cd", 6, 0, "ab"},
         {"ab", "cd", 7, 1, "ab.cd"},
     };
-    for (const auto &c : cases) {
-        char buf[300];
-        std::strcpy(buf, c.path);
-        EXPECT_EQ(c.ok, NameAppendExtension(buf, c.size, c.name)) << c.path;
-        EXPECT_STREQ(c.result, buf) << c.path;
-    }
+    CheckAppends(NameAppendExtension, cases);
 }
 
 TEST(NameAppend, NullArgumentsAreRefused)
@@ -63,21 +65,19 @@ TEST(NameAppend, NullArgumentsAreRefused)
     EXPECT_STREQ("x", buf);
 }
 
-struct SplitCase { const char *path; const char *result; };
-
 TEST(NameReturnExtension, TextAfterTheLastDotPastTheFirstCharacter)
 {
-    const SplitCase cases[] = {
+    const PathCase cases[] = {
         {"archive.tar.gz", "gz"}, {".profile", ""}, {"dir.d\\file", "d\\file"},
         {"readme", ""}, {"a.", ""}, {"", ""}, {"x.y", "y"},
     };
     for (const auto &c : cases) {
         char out[32];
         std::memset(out, 'Z', sizeof out);
-        NameReturnExtension(c.path, out, sizeof out);
-        EXPECT_STREQ(c.result, out) << c.path;
-        if (c.result[0]) {   // the rest of the buffer is zero-filled
-            for (size_t i = std::strlen(c.result); i < sizeof out; ++i) ASSERT_EQ(0, out[i]);
+        NameReturnExtension(c.in, out, sizeof out);
+        EXPECT_STREQ(c.out, out) << c.in;
+        if (c.out[0]) {   // the rest of the buffer is zero-filled
+            for (size_t i = std::strlen(c.out); i < sizeof out; ++i) ASSERT_EQ(0, out[i]);
         }
     }
     char out[4] = "xyz";
@@ -92,40 +92,25 @@ TEST(NameReturnExtension, TextAfterTheLastDotPastTheFirstCharacter)
 
 TEST(NameStrip, FileAndExtension)
 {
-    const SplitCase files[] = {
+    const PathCase files[] = {
         {"C:\\dir\\file", "C:\\dir"}, {"C:\\file", "C:"}, {"\\file", ""}, {"file", "file"},
         {"\\\\srv\\share\\", "\\\\srv\\share"}, {"", ""},
     };
-    for (const auto &c : files) {
-        char buf[64];
-        std::strcpy(buf, c.path);
-        NameStripFile(buf);
-        EXPECT_STREQ(c.result, buf) << c.path;
-    }
-    const SplitCase extensions[] = {
+    CheckInPlace(NameStripFile, files);
+    const PathCase extensions[] = {
         {"readme.txt", "readme"}, {"page.html", "page.html"}, {"a.b", "a"}, {".c", ".c"},
         {"d.\\ab", "d"}, {"x", "x"}, {"", ""}, {"a.b.c", "a.b"}, {"ab.", "ab"},
     };
-    for (const auto &c : extensions) {
-        char buf[64];
-        std::strcpy(buf, c.path);
-        NameStripExtension(buf);
-        EXPECT_STREQ(c.result, buf) << c.path;
-    }
+    CheckInPlace(NameStripExtension, extensions);
 }
 
 TEST(NameReturnFile, NameAfterTheLastSeparator)
 {
-    const SplitCase cases[] = {
+    const PathCase cases[] = {
         {"\\dir\\", "dir\\"}, {"C:\\dir\\", ""}, {"\\\\", "\\"}, {"C:\\dir\\file.txt", "file.txt"},
         {"file.txt", ""}, {"C:file", ""}, {"\\", ""}, {"", ""}, {"\\file", "file"},
     };
-    for (const auto &c : cases) {
-        char out[261];
-        std::strcpy(out, "garbage");
-        NameReturnFile(c.path, out);
-        EXPECT_STREQ(c.result, out) << c.path;
-    }
+    CheckPart(NameReturnFile, cases);
     // over-long paths are cut to one path buffer, never past it
     std::string longPath(400, 'a');
     longPath[300] = '\\';
@@ -159,17 +144,12 @@ TEST(NameHasWildcards, StarBeforeQuestionMark)
 
 TEST(NameOutputFormat, DisplayCase)
 {
-    const SplitCase cases[] = {
+    const PathCase cases[] = {
         {"C:\\PROGRAM FILES\\SCAN\\README.TXT", "C:\\Program files\\Scan\\Readme.txt"},
         {"c:\\1abc", "C:\\1Abc"}, {"", ""}, {"\\\\SRV\\SHARE", "\\\\Srv\\Share"},
         {"..\\x.y", "..\\X.y"}, {"a b\\ c", "A b\\ C"},
     };
-    for (const auto &c : cases) {
-        char buf[64];
-        std::strcpy(buf, c.path);
-        NameOutputFormat(buf);
-        EXPECT_STREQ(c.result, buf) << c.path;
-    }
+    CheckInPlace(NameOutputFormat, cases);
 }
 
 class ExpandTest : public ::testing::Test {

@@ -1,0 +1,26 @@
+// One open directory search of the file search, for any path length: the
+// ANSI search while the search pattern fits a path, the wide search with the
+// long-path prefix beyond that.  Entries come back as ANSI find data.
+#pragma once
+#include <windows.h>
+
+namespace dada {
+
+class DirSearch {
+public:
+    DirSearch() = default;
+    ~DirSearch() { Close(); }
+    DirSearch(const DirSearch &) = delete;
+    DirSearch &operator=(const DirSearch &) = delete;
+
+    // Starts the search for `pattern` and gives its first entry.
+    bool Open(const char *pattern, WIN32_FIND_DATAA &entry);
+    bool Next(WIN32_FIND_DATAA &entry);
+    void Close();
+
+private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    bool wide_ = false;
+};
+
+} // namespace dada

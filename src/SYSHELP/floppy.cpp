@@ -1,0 +1,36 @@
+// Floppy drives: is a path on one, and is a disk in it.
+#include "dadada32.h"
+
+namespace {
+
+char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+bool IsFloppyLetter(char c) { return c == 'A' || c == 'B'; }
+
+} // namespace
+
+extern "C" BOOL WINAPI DiskIsFloppy(LPCSTR path)
+{
+    if (!path) return FALSE;
+    char letter = UpperAscii(path[0]);
+    if (!IsFloppyLetter(letter)) return FALSE;
+    char root[] = "X:\\";
+    root[0] = letter;
+    return GetDriveTypeA(root) == DRIVE_REMOVABLE;
+}
+
+extern "C" BOOL WINAPI CheckForFloppy(CHAR driveLetter)
+{
+    char letter = UpperAscii(driveLetter);
+    if (!IsFloppyLetter(letter)) return FALSE;
+    char root[] = "X:\\";
+    root[0] = letter;
+
+    char label[260], fileSystem[260];
+    UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
+    BOOL ok = GetVolumeInformationA(root, label, sizeof label, nullptr, nullptr, nullptr,
+                                    fileSystem, sizeof fileSystem);
+    DWORD error = GetLastError();
+    SetErrorMode(previous);
+    // General failure and an unrecognised volume still mean a disk is there.
+    return ok || error == ERROR_GEN_FAILURE || error == ERROR_UNRECOGNIZED_VOLUME;
+}

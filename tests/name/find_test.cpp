@@ -1,0 +1,229 @@
+// Walking folder trees with FindAllFiles.
+#include <gtest/gtest.h>
+#include "dadada32.h"
+#include "testutil.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Rec {
+    DWORD kind;
+    std::string path, name;
+    DWORD size = 0, attributes = 0;
+    bool operator==(const Rec &o) const { return kind == o.kind && path == o.path && name == o.name; }
+    bool operator<(const Rec &o) const { return std::tie(path, name, kind) < std::tie(o.path, o.name, o.kind); }
+};
+std::ostream &operator<<(std::ostream &os, const Rec &r) { return os << r.kind << ":" << r.path << "|" << r.name; }
+
+struct Walk {
+    std::vector<Rec> recs;
+    int stopAt = -1;              // answer 0 for this record
+    bool pathTerminated = true;   // every path field ended within its 260 bytes
+    size_t count(DWORD kind) const
+    {
+        return std::count_if(recs.begin(), recs.end(), [&](const Rec &r) { return r.kind == kind; });
+    }
+    size_t named(const std::string &n) const
+    {
+        return std::count_if(recs.begin(), recs.end(), [&](const Rec &r) { return r.name == n; });
+    }
+};
+
+DWORD WINAPI Collect(FindFileRecord *r)
+{
+    auto *w = reinterpret_cast<Walk *>(r->userValue);
+    w->pathTerminated = w->pathTerminated && memchr(r->path, 0, sizeof r->path);
+    w->recs.push_back({r->kind, std::string(r->path, strnlen(r->path, sizeof r->path)), r->name,
+                       r->sizeLow, r->attributes});
+    return int(w->recs.size()) - 1 == w->stopAt ? 0 : 1;
+}
+
+Walk WalkTree(const std::string &folder, DWORD recurse, int stopAt = -1)
+{
+    Walk w;
+    w.stopAt = stopAt;
+    EXPECT_EQ(1, FindAllFiles(folder.c_str(), recurse, Collect, reinterpret_cast<UINT_PTR>(&w)));
+    return w;
+}
+
+std::vector<Rec> Sorted(std::vector<Rec> v) { std::sort(v.begin(), v.end()); return v; }
+
+// Folders and one-byte files of any path length (the long-path wide calls).
+std::wstring Long(const std::string &p) { return L"\\\\?\\" + std::wstring(p.begin(), p.end()); }
+bool Make(const std::string &path, bool folder = false)
+{
+    if (folder) return CreateDirectoryW(Long(path).c_str(), nullptr);
+    HANDLE h = CreateFileW(Long(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD done;
+    return h != INVALID_HANDLE_VALUE && WriteFile(h, "x", 1, &done, nullptr) && CloseHandle(h);
+}
+
+void RemoveLong(const std::wstring &path)
+{
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &fd);
+    for (bool more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileW(h, &fd)) {
+        std::wstring name = fd.cFileName, full = path + L"\\" + name;
+        if (name == L"." || name == L"..") continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveLong(full);
+        else DeleteFileW(full.c_str());
+    }
+    if (h != INVALID_HANDLE_VALUE) FindClose(h);
+    RemoveDirectoryW(path.c_str());
+}
+
+// A tree whose paths may pass the ANSI limit, removed at the end.
+struct LongTree {
+    explicit LongTree(std::string r) : root(std::move(r)) { Make(root, true); }
+    ~LongTree() { RemoveLong(Long(root)); }
+    // Nested folders below the root until the path is `length` characters.
+    std::string Chain(size_t length) const
+    {
+        std::string p = root;
+        while (p.size() + 1 < length) {
+            size_t left = length - p.size();
+            p += "\\" + std::string(left > 32 ? 30 : left - 1, 'p');
+            if (!Make(p, true)) break;
+        }
+        return p;
+    }
+    std::string root;
+};
+
+class FindTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char *f : {"sub", "sub\\deeper", "empty"}) ASSERT_TRUE(Make(d_ + "\\" + f, true));
+        for (const char *f : {"a.txt", "sub\\f", "sub\\deeper\\g", "hidden"}) ASSERT_TRUE(Make(d_ + "\\" + f));
+        SetFileAttributesA((d_ + "\\hidden").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    }
+    dadatest::TempDir dir_;
+    std::string d_ = dir_.path();
+};
+
+TEST_F(FindTest, FlatWalkReportsEveryEntryOnce)
+{
+    const std::vector<Rec> want = {{0, d_, "a.txt"}, {1, d_, "empty"}, {0, d_, "hidden"}, {1, d_, "sub"}};
+    for (std::string folder : {d_, d_ + "\\"}) {
+        Walk w = WalkTree(folder, 0);
+        EXPECT_EQ(want, Sorted(w.recs)) << folder;
+        for (const Rec &r : w.recs) {
+            EXPECT_EQ(r.kind == 0 ? 1u : 0u, r.size) << r.name;
+            DWORD bits = r.name == "hidden" ? KVATTR_HIDDEN : r.kind == 1 ? KVATTR_DIRECTORY : 0;
+            EXPECT_EQ(bits, r.attributes & (KVATTR_HIDDEN | KVATTR_DIRECTORY)) << r.name;
+        }
+    }
+    EXPECT_EQ(want, Sorted(WalkTree(d_, 2).recs));   // only exactly 1 recurses
+}
+
+TEST_F(FindTest, RecursiveWalkNestsFolderRecords)
+{
+    Walk w = WalkTree(d_, 1);
+    const std::vector<Rec> want = {
+        {0, d_, "a.txt"}, {1, d_, "empty"}, {2, d_, ""}, {2, d_, ""}, {0, d_, "hidden"}, {1, d_, "sub"},
+        {1, d_ + "\\sub", "deeper"}, {0, d_ + "\\sub", "f"}, {2, d_ + "\\sub", ""}, {0, d_ + "\\sub\\deeper", "g"},
+    };
+    ASSERT_EQ(Sorted(want), Sorted(w.recs));
+    // A folder record, then its contents, then the end record naming its parent.
+    for (size_t i = 0; i < w.recs.size(); ++i) {
+        if (w.recs[i].kind != 1) continue;
+        std::string inside = w.recs[i].path + "\\" + w.recs[i].name;
+        size_t j = i + 1;
+        while (j < w.recs.size() && w.recs[j].path.rfind(inside, 0) == 0) ++j;
+        ASSERT_LT(j, w.recs.size()) << inside;
+        EXPECT_EQ((Rec{2, w.recs[i].path, ""}), w.recs[j]) << inside;
+    }
+}
+
+TEST_F(FindTest, ProcedureStopsTheWalk)
+{
+    Walk all = WalkTree(d_, 1);
+    for (size_t stop = 0; stop < all.recs.size(); ++stop) {
+        Walk w = WalkTree(d_, 1, int(stop));
+        ASSERT_EQ(stop + 1, w.recs.size());
+        EXPECT_TRUE(std::equal(w.recs.begin(), w.recs.end(), all.recs.begin()));
+    }
+}
+
+TEST_F(FindTest, CallerValueAndBadArguments)
+{
+    static UINT_PTR seen;
+    auto proc = [](FindFileRecord *r) WINAPI -> DWORD { seen = r->userValue; return 0; };
+    UINT_PTR value = UINT_PTR(sizeof(UINT_PTR) == 8 ? 0x123456789ABCull : 0x89ABCDEFu);
+    EXPECT_EQ(1, FindAllFiles(d_.c_str(), 1, proc, value));
+    EXPECT_EQ(value, seen);
+    EXPECT_EQ(0, FindAllFiles(nullptr, 1, proc, 0));
+    EXPECT_EQ(0, FindAllFiles(d_.c_str(), 1, nullptr, 0));
+    EXPECT_TRUE(WalkTree(d_ + "\\missing", 1).recs.empty());
+    EXPECT_TRUE(WalkTree(std::string(600, 'x'), 1).recs.empty());
+    for (const Rec &r : WalkTree("C:\\", 0).recs) EXPECT_EQ("C:", r.path);
+}
+
+TEST(FindAllFiles, PathOf260CharactersIsLeftWithKind3)
+{
+    dadatest::TempDir dir;
+    LongTree tree(dir.file("t"));
+    std::string parent = tree.Chain(240), longDir = parent + "\\" + std::string(30, 'q');
+    ASSERT_GE(longDir.size(), 260u);
+    ASSERT_TRUE(Make(longDir, true) && Make(longDir + "\\f1") && Make(longDir + "\\f2") && Make(parent + "\\after"));
+
+    Walk w = WalkTree(tree.root, 1);
+    EXPECT_FALSE(w.pathTerminated);   // the 260-byte path field is full
+    auto at = std::find_if(w.recs.begin(), w.recs.end(), [](const Rec &r) { return r.kind == 3; });
+    ASSERT_TRUE(at != w.recs.end() && at + 1 != w.recs.end());
+    EXPECT_EQ(longDir.substr(0, 260), at->path);
+    EXPECT_TRUE(at->name == "f1" || at->name == "f2");
+    EXPECT_EQ((Rec{2, parent, at->name}), at[1]);   // the end record keeps the other fields
+    EXPECT_EQ(1u, w.count(3));
+    EXPECT_EQ(1u, w.named("after"));
+}
+
+TEST(FindAllFiles, NameTooLongForTheBufferIsNotEntered)
+{
+    dadatest::TempDir dir;
+    LongTree tree(dir.file("n"));
+    std::string parent = tree.Chain(258), huge = parent + "\\" + std::string(255, 'h');
+    ASSERT_EQ(258u, parent.size());
+    ASSERT_TRUE(Make(huge, true) && Make(huge + "\\inside") && Make(parent + "\\sibling"));
+
+    Walk w = WalkTree(tree.root, 1);
+    EXPECT_TRUE(w.pathTerminated);
+    EXPECT_EQ(0u, w.count(3));
+    EXPECT_EQ(0u, w.named("inside"));
+    EXPECT_EQ(1u, w.named(std::string(255, 'h')));
+    EXPECT_EQ(1u, w.named("sibling"));
+}
+
+TEST(FindAllFiles, TreeDeeperThan120LevelsStopsDescending)
+{
+    // A short root keeps 125 levels of one-letter folders under 260 characters.
+    LongTree tree("C:\\dq" + std::to_string(GetCurrentProcessId()));
+    std::string p = tree.root;
+    for (int level = 1; level <= 125; ++level) ASSERT_TRUE(Make(p += "\\a", true)) << level;
+    ASSERT_LT(p.size(), 260u);
+    Walk w = WalkTree(tree.root, 1);
+    EXPECT_EQ(120u, w.count(1));
+    EXPECT_EQ(119u, w.count(2));
+    EXPECT_EQ(tree.root, w.recs.back().path);   // the walk climbed back to the top
+}
+
+TEST(SysAttrToKvAttr, BitTable)
+{
+    const std::pair<DWORD, DWORD> cases[] = {
+        {0x31, 0x13}, {0x100, 0}, {0, 0}, {0x20, 0x01}, {0x10, 0x02}, {0x02, 0x04}, {0x80, 0x08},
+        {0x01, 0x10}, {0x04, 0x20}, {0xFFFFFFFF, 0x3F}, {0x800 | 0x2, 0x04},
+    };
+    for (auto [win32, kv] : cases) {
+        DWORD out = 0xDEAD;
+        SysAttrToKvAttr(win32, &out);
+        EXPECT_EQ(kv, out) << std::hex << win32;
+    }
+    SysAttrToKvAttr(0x10, nullptr);   // no result address: nothing happens
+}
+
+} // namespace
