@@ -1,5 +1,6 @@
 // The communication library inside one process: service rules, the wire
 // format, and the hooks of its test build.
+#include "reply_block.h"
 #include "testutil.h"
 #include "wire.h"
 #include "zuredu.h"
@@ -10,18 +11,6 @@
 #include <string>
 
 namespace {
-
-struct ReplyBlock {
-    void *p = nullptr;
-    DWORD length = 0;
-    ~ReplyBlock() { release(); }
-    void release()
-    {
-        if (p) { HGLOBAL h = GlobalHandle(p); GlobalUnlock(h); GlobalFree(h); }
-        p = nullptr;
-        length = 0;
-    }
-};
 
 volatile LONG g_handlerDone = 0;
 

@@ -1,6 +1,7 @@
 // The communication library between two processes acting as two machines.
 #include "machine.h"
 #include "peer_protocol.h"
+#include "reply_block.h"
 #include "testutil.h"
 #include "zuredu.h"
 
@@ -15,24 +16,6 @@
 using dadatest::Machine;
 
 namespace {
-
-// A reply block of the library, freed at scope end.
-struct ReplyBlock {
-    void *p = nullptr;
-    DWORD length = 0;
-    ~ReplyBlock() { release(); }
-    void release()
-    {
-        if (p) {
-            HGLOBAL h = GlobalHandle(p);
-            GlobalUnlock(h);
-            GlobalFree(h);
-        }
-        p = nullptr;
-        length = 0;
-    }
-    const BYTE *bytes() const { return static_cast<const BYTE *>(p); }
-};
 
 std::vector<BYTE> Request(DWORD command, DWORD arg, DWORD size = 8)
 {
