@@ -4,6 +4,7 @@
 // most 16 KB of file data, written to a local file.
 //   bench_retrieve            (runs both, prints MB/s and the ratio)
 //   bench_retrieve --plain-server FILE PORTFILE    (internal: the plain server)
+#include "bench_clock.h"
 #include "dadada32.h"
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -20,14 +21,6 @@ constexpr DWORD kSize = 64u << 20;
 constexpr DWORD kChunk = 16384;
 constexpr int kRounds = 3;
 
-double Now()
-{
-    static LARGE_INTEGER freq = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(freq.QuadPart);
-}
-
 std::string Temp(const std::string &name)
 {
     char dir[MAX_PATH];
@@ -43,27 +36,22 @@ std::string ProgramDir()
     return s.substr(0, s.find_last_of('\\') + 1);
 }
 
+// Moves exactly n bytes through send or recv; false when the stream ends.
+template <class Io> bool Exactly(Io io, SOCKET s, char *p, int n)
+{
+    while (n > 0) {
+        int k = io(s, p, n, 0);
+        if (k <= 0) return false;
+        p += k;
+        n -= k;
+    }
+    return true;
+}
 bool SendAll(SOCKET s, const char *p, int n)
 {
-    while (n > 0) {
-        int k = send(s, p, n, 0);
-        if (k <= 0) return false;
-        p += k;
-        n -= k;
-    }
-    return true;
+    return Exactly([](SOCKET s, char *p, int n, int f) { return send(s, p, n, f); }, s, const_cast<char *>(p), n);
 }
-
-bool RecvAll(SOCKET s, char *p, int n)
-{
-    while (n > 0) {
-        int k = recv(s, p, n, 0);
-        if (k <= 0) return false;
-        p += k;
-        n -= k;
-    }
-    return true;
-}
+bool RecvAll(SOCKET s, char *p, int n) { return Exactly(recv, s, p, n); }
 
 // Starts a process and waits for the port it writes into `portFile`.
 HANDLE Start(const std::string &commandLine, const std::string &portFile, DWORD &port)
@@ -139,7 +127,7 @@ double PlainClient(DWORD port, const std::string &local)
     BOOL one = TRUE;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&one), sizeof one);
     if (connect(s, reinterpret_cast<sockaddr *>(&a), sizeof a)) return 0;
-    double t0 = Now();
+    double t0 = BenchNow();
     HANDLE out = CreateFileA(local.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     std::vector<char> reply(16 + kChunk);
     for (DWORD offset = 0; offset < kSize;) {
@@ -152,16 +140,16 @@ double PlainClient(DWORD port, const std::string &local)
         offset += count;
     }
     CloseHandle(out);
-    double t = Now() - t0;
+    double t = BenchNow() - t0;
     closesocket(s);
     return kSize / t / 1048576.0;
 }
 
 double LibraryRun(const std::string &remote, const std::string &local)
 {
-    double t0 = Now();
+    double t0 = BenchNow();
     DWORD ok = FileRetrieve(remote.c_str(), local.c_str(), 1, nullptr, nullptr);
-    double t = Now() - t0;
+    double t = BenchNow() - t0;
     return ok ? kSize / t / 1048576.0 : 0;
 }
 
