@@ -36,6 +36,11 @@ struct RetrieveContext {
     char storage[1];           // remote name, local-name area, request area
 };
 
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(offsetof(RetrieveContext, status) == 40 && offsetof(RetrieveContext, request) == 64 &&
+              offsetof(RetrieveContext, storage) == 76, "every field 32 bits wide, in order");
+#endif
+
 // Reports the end of a retrieve to the caller's callback and semaphore.
 void Notify(HANDLE semaphore, FileRetrieveCallback callback, DWORD status);
 
