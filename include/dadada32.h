@@ -281,6 +281,67 @@ DWORD DADAAPI MemorySubFree(void *piece);
  * Remote file services: checksum, retrieve, file move
  * ====================================================================== */
 
+/* File-transfer protocol between machines: every request travels with this
+ * packet type; the first field of every request and reply is its code. */
+#define XFER_PACKET_TYPE   4097u
+#define XFER_REQ_OPEN      256u   /* name -> handle, size */
+#define XFER_REQ_READ      257u   /* handle, offset, count -> data + checksum */
+#define XFER_REQ_CLOSE     259u   /* handle -> 1 */
+#define XFER_REPLY_ERROR   260u   /* reply only: the request failed (status follows) */
+
+/* The seed both ends start CrcBuffer from. */
+#define XFER_CRC_SEED      0x77073096u
+
+/* Status codes.  Failures have bits 31 and 29 set (XFER_FAILED); the small
+ * values are the client's phase values. */
+#define XFER_DONE              0x00000000u
+#define XFER_PHASE_OPENED      0x00000001u
+#define XFER_PHASE_RECEIVED    0x00000002u
+#define XFER_PHASE_CONNECTED   0x00000004u
+#define XFER_E_NO_CONTEXT      0xA0000020u  /* the retrieve context could not be allocated */
+#define XFER_E_NO_THREAD       0xA0000030u  /* the worker thread could not be started */
+#define XFER_E_TARGET_EXISTS   0xA0000040u  /* the local target exists and may not be replaced */
+#define XFER_E_TARGET_CREATE   0xA0000050u  /* the local target could not be named or created */
+#define XFER_E_NO_API          0xA0000060u  /* the comm library is unavailable */
+#define XFER_E_NO_SERVER       0xA0000070u  /* no server name in the remote name */
+#define XFER_E_NO_CONNECTION   0xA0000080u  /* the server could not be reached */
+#define XFER_E_BAD_NAME        0xA0000090u  /* no file part / name not mappable to a local path */
+#define XFER_E_BAD_REPLY       0xA00000B0u  /* a reply names another handle or byte count */
+#define XFER_E_BAD_CHECKSUM    0xA00000C0u  /* a read reply's checksum does not match its data */
+#define XFER_E_WRITE           0xA00000D0u  /* the local file took fewer bytes than offered */
+#define XFER_E_BAD_REQUEST     0xA00000E0u  /* unknown code or malformed request */
+#define XFER_E_NO_REPLY_MEMORY 0xA00000F0u  /* the reply block could not be allocated */
+#define XFER_E_OPEN            0xA0000100u  /* the server could not open the file */
+#define XFER_E_SEEK            0xA0000110u  /* the server could not position the file */
+#define XFER_E_READ            0xA0000120u  /* the server read fewer bytes than requested */
+#define XFER_E_NO_SEMAPHORE    0xA0000130u  /* the completion semaphore could not be created */
+#define XFER_FAILED(status)    (((status) & 0x20000000u) != 0)
+
+/* The largest read a server answers; larger counts get
+ * XFER_E_NO_REPLY_MEMORY (clients ask for at most XFER_CHUNK). */
+#define XFER_CHUNK             16384u
+#define XFER_MAX_READ          0x00100000u
+
+/* Completion callback of FileRetrieve: called once with the final status.
+ * Its answer is looked at only for a phase value (neither 0 nor a failure):
+ * nonzero then keeps the semaphore from being released. */
+typedef DWORD (WINAPI *FileRetrieveCallback)(DWORD status);
+
+/* CRC-32 (reflected, polynomial 0xEDB88320) over `count` bytes, continuing
+ * from *crc as a raw register: no complement before or after. */
+void  DADAAPI CrcBuffer(const void *data, DWORD count, DWORD *crc);
+
+/* Copies \\SERVER\path from another machine to `localName` (a file, or an
+ * existing folder that receives the file under its remote name).  With a
+ * callback or a usable semaphore it returns 1 at once and reports at the end;
+ * otherwise it waits and returns 1 only when the whole file arrived. */
+DWORD DADAAPI FileRetrieve(LPCSTR remoteName, LPCSTR localName, DWORD overwrite,
+                           HANDLE semaphore, FileRetrieveCallback callback);
+
+/* Moves a file by copy and delete; `overwrite` 1 replaces an existing
+ * destination.  On failure no destination remains and the source is kept. */
+DWORD DADAAPI FileMove(LPCSTR source, LPCSTR destination, DWORD overwrite);
+
 
 /* ======================================================================
  * Window, font and system helpers

@@ -1,6 +1,7 @@
 // Process attach and detach.
 #include "FRAME/module.h"
 #include "NAME/name_internal.h"
+#include "REMOTE/binding.h"
 #include "SYSHELP/syshelp_internal.h"
 
 namespace dada {
@@ -12,12 +13,13 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         dada::g_module = instance;
-        // The remote services are bound here; the load's answer is theirs.
-        return TRUE;
+        // The load's answer is the remote services' answer.
+        return dada::BindRemoteServices();
     case DLL_PROCESS_DETACH:
         // The dialog fonts first (small, then bold), then the remote services
         // are unbound.
         dada::ReleaseDialogFonts();
+        dada::UnbindRemoteServices();
         dada::ReleaseDeviceNameCache();
         return TRUE;
     default:

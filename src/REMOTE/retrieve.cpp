@@ -1,0 +1,119 @@
+// FileRetrieve: prepares the local target on the caller's thread, then a
+// worker thread fetches the remote file.  The outcome reaches the caller by
+// callback, by its semaphore, or by waiting here.
+#include "REMOTE/retrieve_context.h"
+#include "FRAME/memblock.h"
+#include "NAME/name_internal.h"
+#include "zoredo32.h"
+#include <cstring>
+
+namespace dada::xfer {
+
+void Notify(HANDLE semaphore, FileRetrieveCallback callback, DWORD status)
+{
+    DWORD answer = 0;
+    if (callback) {
+        answer = callback(status);
+        if (status == XFER_DONE || XFER_FAILED(status)) answer = 0;
+    }
+    if (!answer && semaphore) ReleaseSemaphore(semaphore, 1, nullptr);
+}
+
+namespace {
+
+// Takes up to 10 counts; usable when it ran dry before that.
+bool DrainSemaphore(HANDLE semaphore)
+{
+    for (int i = 0; i < 10; ++i)
+        if (WaitForSingleObject(semaphore, 0) == WAIT_TIMEOUT) return true;
+    return false;
+}
+
+// Creates the local file, replacing or composing as the rules allow.
+DWORD PrepareTarget(RetrieveContext &c)
+{
+    DWORD attributes = 0;
+    if (ZK_GetAttributes(c.localName, &attributes)) {
+        if (attributes & ZK_ATTR_FOLDER) {
+            // A folder receives the file under the remote file's own name.
+            char file[261], composed[kLocalNameArea];
+            if (std::strlen(c.remoteName) > 260) return XFER_E_TARGET_CREATE;
+            NameReturnFile(c.remoteName, file);
+            std::strcpy(composed, c.localName);
+            if (!NameAppendFile(composed, kLocalNameArea, file)) return XFER_E_TARGET_CREATE;
+            std::strcpy(c.localName, composed);
+        } else if (!(attributes & (ZK_ATTR_HIDDEN | ZK_ATTR_SYSTEM)) && c.overwrite) {
+            ZK_Delete(c.localName);
+        } else {
+            return XFER_E_TARGET_EXISTS;
+        }
+    }
+    c.localFile = ZK_Create(c.localName);
+    return c.localFile == ZK_NOFILE ? XFER_E_TARGET_CREATE : XFER_DONE;
+}
+
+} // namespace
+
+} // namespace dada::xfer
+
+using namespace dada::xfer;
+
+extern "C" DWORD DADAAPI FileRetrieve(LPCSTR remoteName, LPCSTR localName, DWORD overwrite,
+                                      HANDLE semaphore, FileRetrieveCallback callback)
+{
+    if (!remoteName) remoteName = "";
+    const size_t remoteSize = std::strlen(remoteName) + 1;
+    auto *c = static_cast<RetrieveContext *>(dada::BlockAlloc(
+        offsetof(RetrieveContext, storage) + remoteSize + kLocalNameArea + kRequestArea,
+        dada::Block::Moveable));
+    if (!c) {
+        Notify(semaphore, callback, XFER_E_NO_CONTEXT);
+        return 0;
+    }
+    c->remoteName = c->storage;
+    c->localName = c->remoteName + remoteSize;
+    c->request = reinterpret_cast<BYTE *>(c->localName + kLocalNameArea);
+    std::memcpy(c->remoteName, remoteName, remoteSize);
+    const bool localFits = localName && std::strlen(localName) < kLocalNameArea;
+    if (localFits) std::strcpy(c->localName, localName);
+    c->overwrite = overwrite;
+    c->semaphore = semaphore;
+    c->callback = callback;
+    c->localFile = ZK_NOFILE;
+    c->status = XFER_DONE;
+
+    // Ends a setup that failed: report, release what was made, answer 0.
+    auto fail = [c](DWORD status) -> DWORD {
+        c->status = status;
+        Notify(c->semaphore, c->callback, status);
+        if (c->ownSemaphore) CloseHandle(c->semaphore);
+        dada::BlockFree(c);
+        return 0;
+    };
+
+    const bool usable = semaphore && DrainSemaphore(semaphore);
+    if (!usable && !callback) {
+        c->semaphore = CreateSemaphoreA(nullptr, 0, 1, nullptr);
+        if (!c->semaphore) return fail(XFER_E_NO_SEMAPHORE);
+        c->ownSemaphore = 1;
+    }
+    const bool synchronous = c->ownSemaphore != 0;
+
+    if (!localFits) return fail(XFER_E_TARGET_CREATE);
+    if (DWORD status = PrepareTarget(*c)) return fail(status);
+
+    DWORD waited = XFER_DONE;
+    if (synchronous) c->waiterStatus = &waited;
+    HANDLE own = c->semaphore;
+    HANDLE worker = CreateThread(nullptr, kWorkerStack, FileRetrieveWorker, c, 0, nullptr);
+    if (!worker) {
+        ZK_Close(c->localFile);
+        ZK_Delete(c->localName);
+        return fail(XFER_E_NO_THREAD);
+    }
+    CloseHandle(worker);   // detached: the worker frees the context
+    if (!synchronous) return 1;
+    WaitForSingleObject(own, INFINITE);
+    CloseHandle(own);
+    return waited == XFER_DONE ? 1 : 0;
+}

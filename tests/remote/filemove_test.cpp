@@ -1,0 +1,101 @@
+// FileMove: copy in 65534-byte blocks and delete; all or nothing for the
+// destination, and the source never lost.
+#include <gtest/gtest.h>
+#include "dadada32.h"
+#include "testutil.h"
+
+using dadatest::FileExists;
+using dadatest::ReadFileBytes;
+using dadatest::WriteFileBytes;
+
+namespace {
+
+std::string Pattern(size_t size)
+{
+    std::string s(size, '\0');
+    for (size_t i = 0; i < size; ++i) s[i] = char((i * 131) ^ (i >> 9));
+    return s;
+}
+
+TEST(FileMove, SizesAcrossTheBlockBoundary)
+{
+    struct { size_t size; DWORD reads; } cases[] = {
+        {0, 0}, {1, 1}, {65533, 1}, {65534, 1}, {65535, 2}, {3 * 65534 + 17, 4},
+    };
+    dadatest::TempDir dir;
+    for (const auto &c : cases) {
+        const std::string src = dir.file("src.bin"), dst = dir.file("dst.bin"), data = Pattern(c.size);
+        ASSERT_TRUE(WriteFileBytes(src, data));
+        ZKT_ClearFaults();
+        EXPECT_EQ(FileMove(src.c_str(), dst.c_str(), 0), 1u) << c.size;
+        EXPECT_EQ(ZKT_CallCount(ZK_ORD_READ), c.reads) << c.size;
+        EXPECT_FALSE(FileExists(src)) << c.size;
+        EXPECT_EQ(ReadFileBytes(dst), data) << c.size;
+        DeleteFileA(dst.c_str());
+    }
+    EXPECT_EQ(ZKT_OpenFiles(), 0);
+}
+
+TEST(FileMove, ExistingDestinationAndMissingNames)
+{
+    dadatest::TempDir dir;
+    const std::string src = dir.file("a"), dst = dir.file("b"), missing = dir.file("none");
+    struct { const char *what; const char *source, *destination; DWORD overwrite, result;
+             const char *srcAfter, *dstAfter; } cases[] = {
+        // srcAfter / dstAfter: the content expected afterwards, or null for no file
+        {"overwrite 0 refuses", src.c_str(), dst.c_str(), 0, 0, "new", "old"},
+        {"overwrite 2 refuses", src.c_str(), dst.c_str(), 2, 0, "new", "old"},
+        {"overwrite 1 replaces", src.c_str(), dst.c_str(), 1, 1, nullptr, "new"},
+        {"null source", nullptr, dst.c_str(), 1, 0, "new", "old"},
+        {"null destination", src.c_str(), nullptr, 1, 0, "new", "old"},
+        {"missing source", missing.c_str(), dst.c_str(), 1, 0, "new", "old"},
+    };
+    for (const auto &c : cases) {
+        ASSERT_TRUE(WriteFileBytes(src, "new"));
+        ASSERT_TRUE(WriteFileBytes(dst, "old"));
+        EXPECT_EQ(FileMove(c.source, c.destination, c.overwrite), c.result) << c.what;
+        EXPECT_EQ(FileExists(src), c.srcAfter != nullptr) << c.what;
+        if (c.srcAfter) {
+            EXPECT_EQ(ReadFileBytes(src), c.srcAfter) << c.what;
+        }
+        EXPECT_EQ(ReadFileBytes(dst), c.dstAfter) << c.what;
+    }
+}
+
+// A failure at each kernel call in turn: the move fails, the source is
+// intact, no destination remains and nothing is left open.
+TEST(FileMove, FaultAtEveryKernelCall)
+{
+    dadatest::TempDir dir;
+    const std::string src = dir.file("src.bin"), dst = dir.file("dst.bin"), data = Pattern(200000);
+    ASSERT_TRUE(WriteFileBytes(src, data));
+    ZKT_ClearFaults();
+    ASSERT_EQ(FileMove(src.c_str(), dst.c_str(), 0), 1u);
+    const DWORD calls = ZKT_CallCount(0);
+    ASSERT_GT(calls, 10u);
+    ASSERT_TRUE(MoveFileA(dst.c_str(), src.c_str()));
+
+    DWORD unnoticed = 0;
+    for (DWORD k = 0; k < calls; ++k) {
+        {
+            dadatest::KernelFault fault(0, k, 1, 100);
+            DWORD moved = FileMove(src.c_str(), dst.c_str(), 0);
+            if (moved) {
+                // Only a fault in a call whose failure changes nothing may
+                // pass unnoticed: the move must then be complete.
+                EXPECT_FALSE(FileExists(src)) << "call " << k;
+                EXPECT_EQ(ReadFileBytes(dst), data) << "call " << k;
+                ASSERT_TRUE(MoveFileA(dst.c_str(), src.c_str()));
+                ++unnoticed;
+                continue;
+            }
+        }
+        EXPECT_EQ(ReadFileBytes(src), data) << "call " << k;
+        EXPECT_FALSE(FileExists(dst)) << "call " << k;
+        EXPECT_EQ(ZKT_OpenFiles(), 0) << "call " << k;
+    }
+    // The destination's existence test and the two closes.
+    EXPECT_LE(unnoticed, 3u);
+}
+
+} // namespace
