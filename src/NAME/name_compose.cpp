@@ -117,8 +117,9 @@ extern "C" void WINAPI NameOutputFormat(LPSTR path)
     CharLowerA(path);
     std::string_view s{path};
     bool capitalise = true;
-    for (size_t i = 0; i < s.size(); i += dbcs::CharLen(s, i)) {
-        if (dbcs::CharLen(s, i) == 2) continue;   // double-byte characters stay as they are
+    // Byte by byte: only a backslash looks at the byte before it, so the
+    // second byte of a double-byte character counts as a letter when it is one.
+    for (size_t i = 0; i < s.size(); ++i) {
         if (IsAsciiLetter(path[i])) {
             if (capitalise) CharUpperBuffA(path + i, 1);
             capitalise = false;

@@ -34,11 +34,12 @@ TEST_F(Dbcs, TrailByteIsNotASeparator)
     CheckPart(NameReturnFile, file);
 }
 
-TEST_F(Dbcs, DisplayCaseLeavesDoubleByteCharactersAlone)
+TEST_F(Dbcs, DisplayCaseWalksBytes)
 {
     const PathCase cases[] = {
         {"c:\\" HYO "abc\\def", "C:\\" HYO "Abc\\Def"},
-        {"c:\\\x83\x61x", "C:\\\x83\x61X"},   // the trail byte 'a' stays as it is
+        {"c:\\\x83\x61x", "C:\\\x83\x41x"},   // a trail byte that is a letter is one
+        {"c:\\\x83\x41x", "C:\\\x83\x41x"},
         {"x" HYO "y", "X" HYO "y"},
     };
     CheckInPlace(NameOutputFormat, cases);
