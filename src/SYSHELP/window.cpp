@@ -41,11 +41,9 @@ extern "C" void WINAPI CenterWindow(HWND window, HWND reference)
 extern "C" void WINAPI YieldToWindows(HWND window)
 {
     MSG msg;
+    // Every waiting message is taken, a quit request included: the queue is
+    // empty when this returns.
     while (PeekMessageA(&msg, window, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {   // not ours to swallow: leave it for the caller's loop
-            PostQuitMessage(int(msg.wParam));
-            return;
-        }
         if (window && IsWindow(window) && IsDialogMessageA(window, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);

@@ -181,6 +181,11 @@ TEST(FindAllFiles, PathOf260CharactersIsLeftWithKind3)
     EXPECT_EQ((Rec{2, parent, at->name}), at[1]);   // the end record keeps the other fields
     EXPECT_EQ(1u, w.count(3));
     EXPECT_EQ(1u, w.named("after"));
+
+    // Started in such a folder: one kind-3 record and the walk is over.
+    Walk top = WalkTree(longDir, 1);
+    ASSERT_EQ(1u, top.recs.size());
+    EXPECT_EQ(3u, top.recs[0].kind);
 }
 
 TEST(FindAllFiles, NameTooLongForTheBufferIsNotEntered)
