@@ -55,7 +55,8 @@ template <size_t N> std::string_view Field(const char (&f)[N])
 // stops at the first non-digit, empty gives 0.  Wraps like a 32-bit value.
 DWORD ParseDecimal(const char *text);
 
-// Profile road: one stored value in and out.
+// Profile road: one stored value in and out.  A read parses over whatever
+// `item` holds (the load clears its one buffer once, before the first read).
 bool ProfileReadItem(const List *list, DWORD index, ExcludeItem *item);
 bool ProfileWriteItem(const List *list, DWORD index, const ExcludeItem *item);
 void ProfileDeleteItem(const List *list, DWORD index);

@@ -89,7 +89,6 @@ bool ProfileReadItem(const List *list, DWORD index, ExcludeItem *item)
 {
     char value[kReadSize];
     GetPrivateProfileStringA(kSection, ItemKey(index).c_str(), "", value, sizeof value, list->profile);
-    std::memset(item, 0, sizeof *item);
     return ParseItemValue(value, item);
 }
 

@@ -46,13 +46,16 @@ DWORD Call(const List *list, DWORD index, DWORD operation, UINT_PTR data)
     return list->proc(list->context, index, operation, data);
 }
 
-// The stored count, learned once at open.
+// The stored count, learned once at open.  It is a signed number: a
+// negative count (the profile allows a sign) means nothing is stored.
 DWORD ReadStoredCount(const List *list)
 {
     if (!list->proc) return ProfileReadCount(list);
     DWORD count = 0;
     return Call(list, 0, EXCLUDE_OP_GETCOUNT, reinterpret_cast<UINT_PTR>(&count)) == 1 ? count : 0;
 }
+
+LONG StoredCount(const List *list) { return LONG(list->storedCount); }
 
 bool ReadItem(const List *list, DWORD index, ExcludeItem *item)
 {
@@ -104,8 +107,8 @@ DWORD WINAPI ExcludeOpenEx(EXCLUDEHANDLE *handle, LPCSTR profile, const ExcludeS
     if (list->storedCount == 0 || !loadable) return EXCLUDE_OK;
 
     ExcludeItem item{};
-    for (DWORD i = 0; i < list->storedCount; ++i) {
-        if (!ReadItem(list, i, &item)) return EXCLUDE_LOADFAILED;
+    for (LONG i = 0; i < StoredCount(list); ++i) {
+        if (!ReadItem(list, DWORD(i), &item)) return EXCLUDE_LOADFAILED;
         if (DWORD status = ExcludeAdd(list, &item)) {
             FreeList(list);
             *handle = nullptr;
@@ -141,8 +144,8 @@ DWORD WINAPI ExcludeFlush(EXCLUDEHANDLE handle)
     while (next < list->count)
         if (!WriteItem(list, next++)) break;
 
-    if (list->count < list->storedCount) {
-        for (DWORD i = next; i < list->storedCount; ++i) {
+    if (LONG(list->count) < StoredCount(list)) {
+        for (DWORD i = next; LONG(i) < StoredCount(list); ++i) {
             if (list->proc) Call(list, i, EXCLUDE_OP_DELETE, 0);
             else ProfileDeleteItem(list, i);
         }

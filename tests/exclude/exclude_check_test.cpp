@@ -71,6 +71,9 @@ TEST(ExcludeCheck, DriveLessAndUncFolders)
         {MakeItem("\\\\srv\\share", ""), "\\\\srv2\\share\\x.doc", 1, N},
         {MakeItem("\\\\srv", "", 1, 1), "\\\\srv\\share\\x.doc", 1, Y},
         {MakeItem("\\\\srv\\share\\dir", ""), "\\\\srv\\share\\x.doc", 1, N},
+        // A drive-less path folder keeps its leading backslash: no element.
+        {MakeItem("\\a", ""), "\\a\\x.txt", 1, N},
+        {MakeItem("\\", ""), "\\a\\x.txt", 1, Y},
         {MakeItem("C:\\temp", ""), "\\\\srv\\share\\temp\\x.doc", 1, N},
     });
 }

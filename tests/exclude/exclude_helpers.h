@@ -3,6 +3,7 @@
 #include "dadada32.h"
 #include <cstring>
 #include <string>
+#include <gtest/gtest.h>
 
 namespace dadatest {
 
@@ -14,6 +15,15 @@ inline ExcludeItem MakeItem(const char *folder, const char *pattern, DWORD mask 
     item.mask = mask;
     item.subfolders = subfolders;
     return item;
+}
+
+// The texts and numbers of two items (not the bytes behind the texts).
+inline void ExpectFields(const ExcludeItem &got, const ExcludeItem &want)
+{
+    EXPECT_STREQ(got.folder, want.folder);
+    EXPECT_STREQ(got.pattern, want.pattern);
+    EXPECT_EQ(got.mask, want.mask);
+    EXPECT_EQ(got.subfolders, want.subfolders);
 }
 
 // Storage that holds nothing, for lists that live in memory only.

@@ -112,6 +112,7 @@ TEST(ExcludeHook, FailingStorage)
         {"middle read fails", 3, EXCLUDE_OP_READ, 1, ~0u, EXCLUDE_LOADFAILED, "2:0 4:0 0:0 0:1", 1},
         {"count above items", 2, ~0u, ~0u, 4, EXCLUDE_LOADFAILED, "2:0 4:0 0:0 0:1 0:2", 2},
         {"empty storage", 0, ~0u, ~0u, ~0u, EXCLUDE_OK, "2:0 4:0", 0},
+        {"negative count", 3, ~0u, ~0u, 0x80000000u, EXCLUDE_OK, "2:0 4:0", 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
