@@ -106,8 +106,7 @@ UINT_PTR WINAPI ARRAY_GetAt(const Array *array, DWORD index)
 
 DWORD WINAPI ARRAY_RemoveAt(Array *array, DWORD index)
 {
-    if (!array) return 0;
-    if (index < array->count) {
+    if (array && index < array->count) {
         std::memmove(array->storage + index, array->storage + index + 1,
                      SIZE_T(array->count - index - 1) * sizeof(UINT_PTR));
         array->storage[--array->count] = 0;
