@@ -27,10 +27,12 @@ namespace {
 
 constexpr DWORD kGrowth = 10;
 
-void *Allocate(ArrayAllocFn allocFn, SIZE_T bytes)
+// From the caller's allocator, or else a fixed global block of `kind`;
+// cleared either way.
+void *Allocate(ArrayAllocFn allocFn, SIZE_T bytes, dada::Block kind = dada::Block::Fixed)
 {
     if (bytes > MAXDWORD) return nullptr;
-    void *p = allocFn ? allocFn(static_cast<DWORD>(bytes)) : dada::BlockAlloc(bytes, dada::Block::Fixed);
+    void *p = allocFn ? allocFn(static_cast<DWORD>(bytes)) : dada::BlockAlloc(bytes, kind);
     if (p) std::memset(p, 0, bytes);
     return p;
 }
@@ -55,7 +57,9 @@ Array *WINAPI ARRAY_Create(ArrayAllocFn allocFn, ArrayFreeFn freeFn)
     // A lone allocator or release function is not used at all: a block must
     // go back to where it came from.
     if (!allocFn || !freeFn) allocFn = nullptr, freeFn = nullptr;
-    auto *a = static_cast<Array *>(Allocate(allocFn, sizeof(Array)));
+    // The record is taken uncleared and cleared field by field; its slots
+    // come zeroed.
+    auto *a = static_cast<Array *>(Allocate(allocFn, sizeof(Array), dada::Block::FixedUncleared));
     if (!a) return nullptr;
     a->allocFn = allocFn;
     a->freeFn = freeFn;
@@ -102,8 +106,7 @@ UINT_PTR WINAPI ARRAY_GetAt(const Array *array, DWORD index)
 
 DWORD WINAPI ARRAY_RemoveAt(Array *array, DWORD index)
 {
-    if (!array) return 0;
-    if (index < array->count) {
+    if (array && index < array->count) {
         std::memmove(array->storage + index, array->storage + index + 1,
                      SIZE_T(array->count - index - 1) * sizeof(UINT_PTR));
         array->storage[--array->count] = 0;

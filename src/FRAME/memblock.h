@@ -8,9 +8,13 @@
 
 namespace dada {
 
-enum class Block : UINT { Moveable = GMEM_MOVEABLE | GMEM_ZEROINIT, Fixed = GMEM_FIXED | GMEM_ZEROINIT };
+enum class Block : UINT {
+    Moveable = GMEM_MOVEABLE | GMEM_ZEROINIT,
+    Fixed = GMEM_FIXED | GMEM_ZEROINIT,
+    FixedUncleared = GMEM_FIXED,   // the array's record only: it clears its own fields
+};
 
-// A locked, zeroed block of `size` bytes, or null.
+// A locked block of `size` bytes (zeroed unless FixedUncleared), or null.
 void *BlockAlloc(SIZE_T size, Block kind);
 // Releases a block from BlockAlloc; null is ignored.
 void BlockFree(void *p);

@@ -92,6 +92,7 @@ const OptionCase kOptions[] = {
     {"p /log \"two words\"", "log", 1, "two words"},
     {"log v", "log", 0, ""},
     {"\"/log\" v", "log", 1, "v"},         // classified by its text, not its quotes
+    {"", "log", 0, ""},
 };
 
 TEST(CmdLine, OptionValues)
@@ -175,6 +176,7 @@ TEST(CmdLine, NullHandles)
     ASSERT_TRUE(l);
     EXPECT_EQ(Strings{}, Items(l.get()));
     EXPECT_EQ(0u, CmdLineGetOptionValue(l.get(), nullptr, buf, sizeof buf));
+    EXPECT_EQ(0u, CmdLineFindSwitch(l.get(), ""));
 }
 
 // Random lines over the characters that matter: the accessors must agree

@@ -54,6 +54,7 @@ TEST(Array, NullArrays)
     EXPECT_EQ(0u, ARRAY_Add(&none, 1));
     EXPECT_EQ(0u, ARRAY_Add(nullptr, 1));
     EXPECT_EQ(0u, ARRAY_GetAt(nullptr, 0));
+    EXPECT_EQ(1u, ARRAY_RemoveAt(nullptr, 0)) << "removal answers 1 always";
     ARRAY_Destroy(nullptr);
 }
 

@@ -49,6 +49,9 @@ TEST(LinkedList, FifoAndPositions)
     EXPECT_EQ(&e[0].links, LinkedList_RemoveTail(list));
     EXPECT_EQ(&e[2].links, LinkedList_RemoveAt(list, 0));
     EXPECT_EQ(0u, LinkedList_GetCount(list));
+    auto ends = reinterpret_cast<LinkedListNode *const *>(list);
+    EXPECT_EQ(nullptr, ends[0]) << "tail of an emptied list";
+    EXPECT_EQ(nullptr, ends[1]) << "head of an emptied list";
     EXPECT_EQ(nullptr, LinkedList_RemoveTail(list));
     EXPECT_EQ(nullptr, LinkedList_RemoveAt(list, 0));
     EXPECT_EQ(nullptr, LinkedList_PeekAt(list, 0));

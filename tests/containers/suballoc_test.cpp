@@ -3,6 +3,7 @@
 // the random sequence checks that live pieces stay intact and disjoint.
 #include <gtest/gtest.h>
 #include "dadada32.h"
+#include "globalspy.h"
 
 #include <cstdio>
 #include <map>
@@ -34,8 +35,12 @@ SIZE_T BlockAt(void *p)
 
 void FirstHeaps()
 {
+    dadatest::GlobalAllocSpy spy;
     BYTE *p = Alloc(100);
     REQUIRE(p && BlockAt(p) == 65535);
+    // The heap table is fixed; a heap block and its entry table are moveable.
+    const UINT fixed = GMEM_FIXED | GMEM_ZEROINIT, moveable = GMEM_MOVEABLE | GMEM_ZEROINIT;
+    REQUIRE(spy.takeFlags() == (std::vector<UINT>{fixed, moveable, moveable}));
     BYTE *big = Alloc(100000);
     REQUIRE(big && BlockAt(big) == 100000);
     REQUIRE(Alloc(200) == p + 100);
