@@ -1,5 +1,5 @@
-// The test peer's little protocol (packet type kPeerPacketType): the first
-// 32-bit word of a request is a command, the second its argument.
+// The test peer's protocol (packet type kPeerPacketType): a request's first
+// 32-bit word is a command, the second its argument.
 #pragma once
 #include <windows.h>
 
@@ -9,7 +9,7 @@ constexpr DWORD kPeerPacketType = 77;
 
 enum Command : DWORD {
     Echo = 1,       // reply: the request itself
-    Big = 2,        // reply: `arg` bytes, byte i = (i * 7 + 3) & 0xFF
+    Big = 2,        // reply: `arg` bytes of PatternByte
     Sleep = 3,      // wait `arg` ms, then echo
     NoReply = 4,    // leave no reply
     Oversized = 5,  // a reply block claiming more bytes than it holds

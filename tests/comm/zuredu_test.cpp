@@ -1,8 +1,6 @@
 // The communication library between two processes acting as two machines.
 #include "machine.h"
 #include "peer_protocol.h"
-#include "reply_block.h"
-#include "testutil.h"
 #include "zuredu.h"
 
 #include <gtest/gtest.h>
@@ -10,10 +8,10 @@
 
 #include <cstring>
 #include <random>
-#include <string>
 #include <vector>
 
 using dadatest::Machine;
+using dadatest::ReplyBlock;
 
 namespace {
 
@@ -30,8 +28,7 @@ DWORD Send(DWORD conn, const std::vector<BYTE> &req, ReplyBlock &reply, DWORD ti
            DWORD type = peer::kPeerPacketType)
 {
     reply.release();
-    return NetService_SendPacket(conn, type, req.data(), static_cast<DWORD>(req.size()), &reply.p,
-                                 &reply.length, timeout);
+    return NetService_SendPacket(conn, type, req.data(), DWORD(req.size()), &reply.p, &reply.length, timeout);
 }
 
 class TwoMachines : public ::testing::Test {
@@ -51,47 +48,40 @@ protected:
 };
 Machine *TwoMachines::beta_ = nullptr;
 
+// Echoes of requests, and patterned replies to small requests, of every size.
 TEST_F(TwoMachines, RoundTripsOfEverySize)
 {
-    static const DWORD sizes[] = {8, 9, 1000, 16384 + 16, 65536, 1u << 20, 4u << 20};
-    for (DWORD size : sizes) {
-        SCOPED_TRACE(size);
-        std::vector<BYTE> req = Request(peer::Echo, 0, size);
+    struct { DWORD command, size; } cases[] = {
+        {peer::Echo, 8}, {peer::Echo, 9}, {peer::Echo, 1000}, {peer::Echo, 16384 + 16}, {peer::Echo, 65536},
+        {peer::Echo, 1u << 20}, {peer::Echo, 4u << 20}, {peer::Big, 0}, {peer::Big, 1}, {peer::Big, 16400},
+        {peer::Big, 3u << 20}, {peer::Big, ZUREDU_MAX_PACKET},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.command * 100000000 + c.size);
+        const std::vector<BYTE> req = Request(c.command, c.size, c.command == peer::Echo ? c.size : 8);
         ReplyBlock reply;
         ASSERT_EQ(Send(conn_, req, reply), NETSVC_OK);
-        ASSERT_EQ(reply.length, size);
-        EXPECT_EQ(std::memcmp(reply.bytes(), req.data(), size), 0);
-        EXPECT_NE(GlobalHandle(reply.p), nullptr) << "a reply is a global-memory block";
-    }
-}
-
-TEST_F(TwoMachines, LargeRepliesToSmallRequests)
-{
-    static const DWORD sizes[] = {0, 1, 16400, 3u << 20, ZUREDU_MAX_PACKET};
-    for (DWORD size : sizes) {
-        SCOPED_TRACE(size);
-        ReplyBlock reply;
-        ASSERT_EQ(Send(conn_, Request(peer::Big, size), reply), NETSVC_OK);
-        ASSERT_EQ(reply.length, size);
-        EXPECT_EQ(reply.p == nullptr, size == 0);
+        ASSERT_EQ(reply.length, c.size);
+        EXPECT_EQ(reply.p == nullptr, c.size == 0);
+        EXPECT_TRUE(!reply.p || GlobalHandle(reply.p)) << "a reply is a global-memory block";
         DWORD bad = 0;
-        for (DWORD i = 0; i < size; ++i) bad += reply.bytes()[i] != peer::PatternByte(i);
+        for (DWORD i = 0; i < c.size; ++i)
+            bad += reply.bytes()[i] != (c.command == peer::Echo ? req[i] : peer::PatternByte(i));
         EXPECT_EQ(bad, 0u);
     }
 }
 
 TEST_F(TwoMachines, ServerSideFailuresComeBackAsStatuses)
 {
-    struct Case { DWORD command, type, status; } cases[] = {
+    struct { DWORD command, type, status; } cases[] = {
         {peer::NoReply, peer::kPeerPacketType, NETSVC_E_NO_REPLY},
         {peer::Oversized, peer::kPeerPacketType, NETSVC_E_REPLY_SIZE},
         {peer::Echo, peer::kPeerPacketType + 1, NETSVC_E_NO_HANDLER},
         {peer::Echo, 4097, NETSVC_E_NO_HANDLER},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.command * 100000 + c.type);
+    for (const auto &c : cases) {
         ReplyBlock reply;
-        EXPECT_EQ(Send(conn_, Request(c.command, 0), reply, 10000, c.type), c.status);
+        EXPECT_EQ(Send(conn_, Request(c.command, 0), reply, 10000, c.type), c.status) << c.command << " " << c.type;
         EXPECT_EQ(reply.p, nullptr);
         EXPECT_EQ(reply.length, 0u);
     }
@@ -102,12 +92,12 @@ TEST_F(TwoMachines, ServerSideFailuresComeBackAsStatuses)
 TEST_F(TwoMachines, TimeOutThenTheNextExchangeGetsItsOwnReply)
 {
     ReplyBlock reply;
-    ULONGLONG start = GetTickCount64();
+    const ULONGLONG start = GetTickCount64();
     EXPECT_EQ(Send(conn_, Request(peer::Sleep, 1500), reply, 200), NETSVC_E_TIMEOUT);
     EXPECT_LT(GetTickCount64() - start, 1400u);
     EXPECT_EQ(reply.p, nullptr);
     // The late reply to the abandoned request must not be taken for this one.
-    std::vector<BYTE> req = Request(peer::Echo, 42, 64);
+    const std::vector<BYTE> req = Request(peer::Echo, 42, 64);
     ASSERT_EQ(Send(conn_, req, reply), NETSVC_OK);
     ASSERT_EQ(reply.length, 64u);
     EXPECT_EQ(std::memcmp(reply.bytes(), req.data(), 64), 0);
@@ -115,20 +105,18 @@ TEST_F(TwoMachines, TimeOutThenTheNextExchangeGetsItsOwnReply)
 
 TEST_F(TwoMachines, BadArgumentsAreRefused)
 {
-    ReplyBlock reply;
-    DWORD word = 1;
-    EXPECT_EQ(NetService_SendPacket(conn_, 77, &word, 4, nullptr, &reply.length, 1000), NETSVC_E_INVALID);
-    EXPECT_EQ(NetService_SendPacket(conn_, 77, &word, 4, &reply.p, nullptr, 1000), NETSVC_E_INVALID);
-    EXPECT_EQ(NetService_SendPacket(conn_, 77, nullptr, 4, &reply.p, &reply.length, 1000), NETSVC_E_INVALID);
-    EXPECT_EQ(NetService_SendPacket(conn_, 77, &word, ZUREDU_MAX_PACKET + 1, &reply.p, &reply.length, 1000),
-              NETSVC_E_INVALID);
-    EXPECT_EQ(NetService_SendPacket(conn_ + 1000, 77, &word, 4, &reply.p, &reply.length, 1000),
-              NETSVC_E_INVALID);
-    DWORD copy = conn_;
+    ReplyBlock r;
+    DWORD word = 1, copy = conn_;
+    struct { DWORD conn; const void *data; DWORD length; void **reply; DWORD *replyLength; } cases[] = {
+        {conn_, &word, 4, nullptr, &r.length}, {conn_, &word, 4, &r.p, nullptr}, {conn_, nullptr, 4, &r.p, &r.length},
+        {conn_, &word, ZUREDU_MAX_PACKET + 1, &r.p, &r.length}, {conn_ + 1000, &word, 4, &r.p, &r.length},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(NetService_SendPacket(c.conn, 77, c.data, c.length, c.reply, c.replyLength, 1000), NETSVC_E_INVALID);
     NetService_Disconnect(&copy);
     EXPECT_EQ(copy, 0u);
-    EXPECT_EQ(NetService_SendPacket(conn_, 77, &word, 4, &reply.p, &reply.length, 1000), NETSVC_E_INVALID);
-    NetService_Disconnect(&copy);       // already closed: nothing happens
+    EXPECT_EQ(NetService_SendPacket(conn_, 77, &word, 4, &r.p, &r.length, 1000), NETSVC_E_INVALID);
+    NetService_Disconnect(&copy);   // already closed: nothing happens
     NetService_Disconnect(nullptr);
 }
 
@@ -148,50 +136,44 @@ TEST_F(TwoMachines, GarbageOnTheWireDoesNotHurtTheServer)
         ASSERT_EQ(connect(s, reinterpret_cast<sockaddr *>(&to), sizeof to), 0);
         std::vector<BYTE> junk(rng() % 200);
         for (BYTE &b : junk) b = static_cast<BYTE>(rng());
-        if (round % 3 == 0 && junk.size() >= 24) {
-            // A believable start: our magic and version, then random fields
-            // (oversized lengths, replies sent as requests, a status).
+        if (round % 3 == 0 && junk.size() >= 24) {   // our magic and version, then random fields
             std::memcpy(junk.data(), header, 8);
-            if (round % 2) junk[23] = 0x7F;
+            if (round % 2) junk[23] = 0x7F;          // an oversized length
         }
-        send(s, reinterpret_cast<const char *>(junk.data()), static_cast<int>(junk.size()), 0);
+        send(s, reinterpret_cast<const char *>(junk.data()), int(junk.size()), 0);
         closesocket(s);
     }
     ReplyBlock reply;
-    std::vector<BYTE> req = Request(peer::Echo, 9, 100);
-    ASSERT_EQ(Send(conn_, req, reply), NETSVC_OK);
+    ASSERT_EQ(Send(conn_, Request(peer::Echo, 9, 100), reply), NETSVC_OK);
     EXPECT_EQ(reply.length, 100u);
     WSACleanup();
 }
 
 TEST_F(TwoMachines, ConnectionTypes)
 {
-    struct Case { const char *name; DWORD type; } cases[] = {
-        {"BETA", NETSESSION_REMOTE}, {"\\\\beta", NETSESSION_REMOTE}, {"", NETSESSION_LOCAL},
-        {nullptr, NETSESSION_LOCAL}, {"NOSUCHMACHINE", NETSESSION_UNKNOWN},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name ? c.name : "(null)");
-        EXPECT_EQ(NetSession_GetConnectionType(c.name), c.type);
-    }
     char me[MAX_COMPUTERNAME_LENGTH + 1];
     DWORD n = sizeof me;
     ASSERT_TRUE(GetComputerNameA(me, &n));
-    EXPECT_EQ(NetSession_GetConnectionType(me), NETSESSION_LOCAL);
+    struct { const char *name; DWORD type; } cases[] = {
+        {"BETA", NETSESSION_REMOTE}, {"\\\\beta", NETSESSION_REMOTE}, {"", NETSESSION_LOCAL},
+        {nullptr, NETSESSION_LOCAL}, {"NOSUCHMACHINE", NETSESSION_UNKNOWN}, {me, NETSESSION_LOCAL},
+    };
+    for (const auto &c : cases) EXPECT_EQ(NetSession_GetConnectionType(c.name), c.type) << (c.name ? c.name : "null");
 }
 
 TEST(Connect, UnknownOrSilentMachinesGiveNoConnection)
 {
-    dadatest::TempDir dir;
-    std::string hosts = dir.file("hosts.ini");
-    // Port 1 on loopback: nobody listens there.
-    dadatest::WriteFileBytes(hosts, "[hosts]\r\nSILENT=127.0.0.1:1\r\nBROKEN=127.0.0.1\r\nWORSE=1.2.3:80\r\n");
-    SetEnvironmentVariableA("DADA_HOSTS", hosts.c_str());
-    for (const char *name : {"SILENT", "BROKEN", "WORSE", "NOSUCH", "", "\\\\"}) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(NetService_Connect(name, 1), 0u);
-    }
-    EXPECT_EQ(NetService_Connect(nullptr, 1), 0u);
+    dadatest::TempDir dir;   // port 1 on loopback: nobody listens there
+    dadatest::UseHosts(dir.file("hosts.ini"), "SILENT=127.0.0.1:1\r\nBROKEN=127.0.0.1\r\nWORSE=1.2.3:80\r\n");
+    for (const char *name : {"SILENT", "BROKEN", "WORSE", "NOSUCH", "", "\\\\", (const char *)nullptr})
+        EXPECT_EQ(NetService_Connect(name, 1), 0u) << (name ? name : "null");
+}
+
+DWORD WINAPI KillLater(void *machine)
+{
+    Sleep(300);
+    static_cast<Machine *>(machine)->kill();
+    return 0;
 }
 
 TEST(ServerKilled, MidExchangeEndsTheExchangeAtOnce)
@@ -201,16 +183,11 @@ TEST(ServerKilled, MidExchangeEndsTheExchangeAtOnce)
     gamma.useHosts();
     DWORD conn = NetService_Connect("GAMMA", 1);
     ASSERT_NE(conn, 0u);
-    struct Killer {
-        Machine *m;
-        static DWORD WINAPI Run(void *p) { Sleep(300); static_cast<Killer *>(p)->m->kill(); return 0; }
-    } killer{&gamma};
-    HANDLE t = CreateThread(nullptr, 0, Killer::Run, &killer, 0, nullptr);
+    HANDLE t = CreateThread(nullptr, 0, KillLater, &gamma, 0, nullptr);
     ReplyBlock reply;
-    ULONGLONG start = GetTickCount64();
-    DWORD status = Send(conn, Request(peer::Sleep, 8000), reply, 20000);
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(Send(conn, Request(peer::Sleep, 8000), reply, 20000), NETSVC_E_CLOSED);
     EXPECT_LT(GetTickCount64() - start, 7000u);
-    EXPECT_EQ(status, NETSVC_E_CLOSED);
     EXPECT_EQ(reply.p, nullptr);
     WaitForSingleObject(t, INFINITE);
     CloseHandle(t);

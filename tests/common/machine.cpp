@@ -4,9 +4,20 @@
 
 namespace dadatest {
 
-Machine::Machine(const std::string &name, const std::vector<std::string> &command) : name_(name)
+namespace {
+bool Start(const std::string &commandLine, const char *folder, PROCESS_INFORMATION &pi)
 {
-    std::string portFile = dir_.file("port.txt");
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    std::vector<char> buf(commandLine.begin(), commandLine.end());
+    buf.push_back('\0');
+    return CreateProcessA(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &si, &pi) != 0;
+}
+} // namespace
+
+Machine::Machine(const std::string &name, const std::vector<std::string> &command)
+{
+    const std::string portFile = dir_.file("port.txt");
     stop_ = dir_.file("stop");
     hosts_ = dir_.file("hosts.ini");
     std::string program = command.empty() ? std::string() : command[0];
@@ -15,11 +26,7 @@ Machine::Machine(const std::string &name, const std::vector<std::string> &comman
     for (size_t i = 1; i < command.size(); ++i) line += " \"" + command[i] + "\"";
     line += " --name " + name + " --listen 127.0.0.1:0 --port-file \"" + portFile + "\" --stop-file \"" +
             stop_ + "\"";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    std::vector<char> buf(line.begin(), line.end());
-    buf.push_back('\0');
-    if (!CreateProcessA(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_)) return;
+    if (!Start(line, nullptr, pi_)) return;
     for (int waited = 0; waited < 20000; waited += 20) {
         std::string text = ReadFileBytes(portFile);
         if (!text.empty() && text.back() == '\n') {
@@ -50,5 +57,23 @@ void Machine::kill()
 }
 
 void Machine::useHosts() const { SetEnvironmentVariableA("DADA_HOSTS", hosts_.c_str()); }
+
+void UseHosts(const std::string &file, const std::string &lines)
+{
+    WriteFileBytes(file, "[hosts]\r\n" + lines);
+    SetEnvironmentVariableA("DADA_HOSTS", file.c_str());
+}
+
+int RunProgram(const std::string &commandLine, const char *folder, DWORD ms)
+{
+    PROCESS_INFORMATION pi{};
+    if (!Start(commandLine, folder, pi)) return -1;
+    DWORD code = 0xDEAD;
+    if (WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
+    else TerminateProcess(pi.hProcess, 9);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return int(code);
+}
 
 } // namespace dadatest

@@ -1,13 +1,9 @@
-// A second machine for the tests: another process that serves requests on a
-// loopback port it picked itself and wrote into a port file, named in a
-// hosts file of its own (the DADA_HOSTS format):
-//
+// A second machine for the tests: another process serving on a loopback
+// port it picked and wrote into a port file, named in a hosts file of its
+// own (the DADA_HOSTS format).  The program gets "--name NAME --listen
+// 127.0.0.1:0 --port-file PATH --stop-file PATH" added to its arguments;
+// the stop file ends it cleanly at destruction.
 //   dadatest::Machine beta("BETA", {"zuredu_peer.exe", "--rpc"});
-//   beta.port();  beta.hostsFile();  beta.kill();
-//
-// The program is started with "--name NAME --listen 127.0.0.1:0 --port-file
-// PATH" added to its arguments (dada serve and the test peer both take
-// them); its stop file (--stop-file PATH) ends it cleanly at destruction.
 #pragma once
 #include <windows.h>
 #include <string>
@@ -27,20 +23,42 @@ public:
 
     bool running() const { return port_ != 0; }
     DWORD port() const { return port_; }
-    const std::string &name() const { return name_; }
-    // An INI file with [hosts] NAME=127.0.0.1:PORT (plus `extra` lines).
-    const std::string &hostsFile() const { return hosts_; }
-    // Ends the process at once, as a crash would.
-    void kill();
-    // Sets DADA_HOSTS of this process to the machine's hosts file.
-    void useHosts() const;
+    void kill();                       // ends the process at once, as a crash would
+    void useHosts() const;             // DADA_HOSTS of this process names the machine
 
 private:
-    std::string name_;
     TempDir dir_;
     std::string hosts_, stop_;
     PROCESS_INFORMATION pi_{};
     DWORD port_ = 0;
+};
+
+// Writes "[hosts]" plus `lines` into `file` and makes it this process's DADA_HOSTS.
+void UseHosts(const std::string &file, const std::string &lines);
+
+// Runs a command line in `folder` (null: this one); answers its exit code,
+// -1 when it cannot start, 0xDEAD when killed after `ms`.
+int RunProgram(const std::string &commandLine, const char *folder, DWORD ms = 60000);
+
+// A reply block of the communication library, freed at scope end the way its
+// convention says (GlobalHandle, GlobalUnlock, GlobalFree).
+struct ReplyBlock {
+    void *p = nullptr;
+    DWORD length = 0;
+    ReplyBlock() = default;
+    ReplyBlock(const ReplyBlock &) = delete;
+    ReplyBlock &operator=(const ReplyBlock &) = delete;
+    ~ReplyBlock() { release(); }
+    void release()
+    {
+        if (HGLOBAL h = p ? GlobalHandle(p) : nullptr) {
+            GlobalUnlock(h);
+            GlobalFree(h);
+        }
+        p = nullptr;
+        length = 0;
+    }
+    const BYTE *bytes() const { return static_cast<const BYTE *>(p); }
 };
 
 } // namespace dadatest

@@ -4,9 +4,7 @@
 #include "dadada32.h"
 #include "testutil.h"
 
-using dadatest::FileExists;
-using dadatest::ReadFileBytes;
-using dadatest::WriteFileBytes;
+using namespace dadatest;
 
 namespace {
 
@@ -22,9 +20,10 @@ TEST(FileMove, SizesAcrossTheBlockBoundary)
     struct { size_t size; DWORD reads; } cases[] = {
         {0, 0}, {1, 1}, {65533, 1}, {65534, 1}, {65535, 2}, {3 * 65534 + 17, 4},
     };
-    dadatest::TempDir dir;
+    TempDir dir;
+    const std::string src = dir.file("src.bin"), dst = dir.file("dst.bin");
     for (const auto &c : cases) {
-        const std::string src = dir.file("src.bin"), dst = dir.file("dst.bin"), data = Pattern(c.size);
+        const std::string data = Pattern(c.size);
         ASSERT_TRUE(WriteFileBytes(src, data));
         ZKT_ClearFaults();
         EXPECT_EQ(FileMove(src.c_str(), dst.c_str(), 0), 1u) << c.size;
@@ -38,27 +37,22 @@ TEST(FileMove, SizesAcrossTheBlockBoundary)
 
 TEST(FileMove, ExistingDestinationAndMissingNames)
 {
-    dadatest::TempDir dir;
+    TempDir dir;
     const std::string src = dir.file("a"), dst = dir.file("b"), missing = dir.file("none");
-    struct { const char *what; const char *source, *destination; DWORD overwrite, result;
-             const char *srcAfter, *dstAfter; } cases[] = {
-        // srcAfter / dstAfter: the content expected afterwards, or null for no file
-        {"overwrite 0 refuses", src.c_str(), dst.c_str(), 0, 0, "new", "old"},
-        {"overwrite 2 refuses", src.c_str(), dst.c_str(), 2, 0, "new", "old"},
-        {"overwrite 1 replaces", src.c_str(), dst.c_str(), 1, 1, nullptr, "new"},
-        {"null source", nullptr, dst.c_str(), 1, 0, "new", "old"},
-        {"null destination", src.c_str(), nullptr, 1, 0, "new", "old"},
-        {"missing source", missing.c_str(), dst.c_str(), 1, 0, "new", "old"},
+    // srcAfter: the source's content afterwards, or null for no file
+    struct { const char *source, *destination; DWORD overwrite, result; const char *srcAfter, *dstAfter; } cases[] = {
+        {src.c_str(), dst.c_str(), 0, 0, "new", "old"},   {src.c_str(), dst.c_str(), 2, 0, "new", "old"},
+        {src.c_str(), dst.c_str(), 1, 1, nullptr, "new"}, {nullptr, dst.c_str(), 1, 0, "new", "old"},
+        {src.c_str(), nullptr, 1, 0, "new", "old"},       {missing.c_str(), dst.c_str(), 1, 0, "new", "old"},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.source ? c.source : "null") + " overwrite " + std::to_string(c.overwrite));
         ASSERT_TRUE(WriteFileBytes(src, "new"));
         ASSERT_TRUE(WriteFileBytes(dst, "old"));
-        EXPECT_EQ(FileMove(c.source, c.destination, c.overwrite), c.result) << c.what;
-        EXPECT_EQ(FileExists(src), c.srcAfter != nullptr) << c.what;
-        if (c.srcAfter) {
-            EXPECT_EQ(ReadFileBytes(src), c.srcAfter) << c.what;
-        }
-        EXPECT_EQ(ReadFileBytes(dst), c.dstAfter) << c.what;
+        EXPECT_EQ(FileMove(c.source, c.destination, c.overwrite), c.result);
+        EXPECT_EQ(ReadFileBytes(src), c.srcAfter ? c.srcAfter : "");
+        EXPECT_EQ(FileExists(src), c.srcAfter != nullptr);
+        EXPECT_EQ(ReadFileBytes(dst), c.dstAfter);
     }
 }
 
@@ -66,7 +60,7 @@ TEST(FileMove, ExistingDestinationAndMissingNames)
 // intact, no destination remains and nothing is left open.
 TEST(FileMove, FaultAtEveryKernelCall)
 {
-    dadatest::TempDir dir;
+    TempDir dir;
     const std::string src = dir.file("src.bin"), dst = dir.file("dst.bin"), data = Pattern(200000);
     ASSERT_TRUE(WriteFileBytes(src, data));
     ZKT_ClearFaults();
@@ -74,28 +68,26 @@ TEST(FileMove, FaultAtEveryKernelCall)
     const DWORD calls = ZKT_CallCount(0);
     ASSERT_GT(calls, 10u);
     ASSERT_TRUE(MoveFileA(dst.c_str(), src.c_str()));
-
     DWORD unnoticed = 0;
     for (DWORD k = 0; k < calls; ++k) {
+        SCOPED_TRACE(k);
+        DWORD moved;
         {
-            dadatest::KernelFault fault(0, k, 1, 100);
-            DWORD moved = FileMove(src.c_str(), dst.c_str(), 0);
-            if (moved) {
-                // Only a fault in a call whose failure changes nothing may
-                // pass unnoticed: the move must then be complete.
-                EXPECT_FALSE(FileExists(src)) << "call " << k;
-                EXPECT_EQ(ReadFileBytes(dst), data) << "call " << k;
-                ASSERT_TRUE(MoveFileA(dst.c_str(), src.c_str()));
-                ++unnoticed;
-                continue;
-            }
+            KernelFault fault(0, k, 1, 100);
+            moved = FileMove(src.c_str(), dst.c_str(), 0);
         }
-        EXPECT_EQ(ReadFileBytes(src), data) << "call " << k;
-        EXPECT_FALSE(FileExists(dst)) << "call " << k;
-        EXPECT_EQ(ZKT_OpenFiles(), 0) << "call " << k;
+        if (moved) {   // only a fault whose failure changes nothing may pass: the move is complete
+            EXPECT_FALSE(FileExists(src));
+            EXPECT_EQ(ReadFileBytes(dst), data);
+            ASSERT_TRUE(MoveFileA(dst.c_str(), src.c_str()));
+            ++unnoticed;
+            continue;
+        }
+        EXPECT_EQ(ReadFileBytes(src), data);
+        EXPECT_FALSE(FileExists(dst));
+        EXPECT_EQ(ZKT_OpenFiles(), 0);
     }
-    // The destination's existence test and the two closes.
-    EXPECT_LE(unnoticed, 3u);
+    EXPECT_LE(unnoticed, 3u);   // the destination's existence test and the two closes
 }
 
 } // namespace

@@ -4,14 +4,11 @@
 #include <gtest/gtest.h>
 #include "dadada32.h"
 #include "machine.h"
-#include "testutil.h"
 #include "zuredu.h"
 #include <atomic>
 #include <sstream>
 
-using dadatest::FileExists;
-using dadatest::ReadFileBytes;
-using dadatest::WriteFileBytes;
+using namespace dadatest;
 
 namespace {
 
@@ -22,27 +19,25 @@ std::string Pattern(size_t size, unsigned salt = 0)
     return s;
 }
 
-std::string Trace()
-{
-    DWORD n = ZUT_GetTrace(nullptr, 0);
-    std::string t(n + 1, '\0');
-    ZUT_GetTrace(t.data(), n + 1);
-    t.resize(n);
-    return t;
-}
+// Counts the calls of `procedure` traced since the trace was `from` long.
+struct TraceMark {
+    size_t from = Trace().size();
+    static std::string Trace()
+    {
+        std::string t(ZUT_GetTrace(nullptr, 0) + 1, '\0');
+        t.resize(ZUT_GetTrace(t.data(), DWORD(t.size())));
+        return t;
+    }
+    unsigned count(const std::string &procedure) const
+    {
+        std::istringstream in(Trace().substr(from));
+        unsigned n = 0;
+        for (std::string line; std::getline(in, line);) n += line == procedure;
+        return n;
+    }
+};
 
-// Calls of `procedure` traced after `from` characters of the trace.
-unsigned Count(const std::string &trace, size_t from, const std::string &procedure)
-{
-    std::istringstream in(trace.substr(from));
-    unsigned n = 0;
-    for (std::string line; std::getline(in, line);) n += line == procedure;
-    return n;
-}
-
-// The final status, reported through the callback.
-std::atomic<DWORD> g_status;
-std::atomic<DWORD> g_calls;
+std::atomic<DWORD> g_status, g_calls;
 DWORD WINAPI Record(DWORD status)
 {
     g_status = status;
@@ -50,92 +45,76 @@ DWORD WINAPI Record(DWORD status)
     return 0;
 }
 
+// \\MACHINE\C\... for a local path C:\...
+std::string Remote(const std::string &path, const char *machine = "SERVER")
+{
+    return "\\\\" + std::string(machine) + "\\" + path.substr(0, 1) + path.substr(2);
+}
+
 class Retrieve : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
+    static void SetUpTestSuite() { server_ = new Machine("SERVER", {"dada.exe", "serve"}); }
+    static void TearDownTestSuite() { delete server_; }
+    void SetUp() override
     {
-        server_ = new dadatest::Machine("SERVER", {"dada.exe", "serve"});
         ASSERT_TRUE(server_->running());
         server_->useHosts();
+        ZUT_CorruptReplies(0, 17);
     }
-    static void TearDownTestSuite()
-    {
-        delete server_;
-        server_ = nullptr;
-    }
-    void SetUp() override { ZUT_CorruptReplies(0, 17); }
-
-    // \\SERVER\C\... for a local path C:\...
-    static std::string Remote(const std::string &path) { return "\\\\SERVER\\" + path.substr(0, 1) + path.substr(2); }
-
     // Retrieves with a callback and a semaphore; answers the final status.
     DWORD Fetch(const std::string &remote, const std::string &local, DWORD overwrite = 0)
     {
         HANDLE done = CreateSemaphoreA(nullptr, 0, 1, nullptr);
         g_status = 0x12345678;
         g_calls = 0;
-        if (FileRetrieve(remote.c_str(), local.c_str(), overwrite, done, Record)) {
+        if (FileRetrieve(remote.c_str(), local.c_str(), overwrite, done, Record))
             EXPECT_EQ(WaitForSingleObject(done, 60000), WAIT_OBJECT_0);
-        }
         CloseHandle(done);
-        EXPECT_EQ(g_calls.load(), 1u);
+        EXPECT_EQ(g_calls.load(), 1u);   // a failed setup reports too, before returning 0
         return g_status;
     }
-
-    static dadatest::Machine *server_;
-    dadatest::TempDir dir_;
+    static Machine *server_;
+    TempDir dir_;
 };
-dadatest::Machine *Retrieve::server_;
+Machine *Retrieve::server_;
 
 TEST_F(Retrieve, SizesAroundTheChunk)
 {
-    const size_t sizes[] = {0, 1, 16383, 16384, 16385, 3 * 1024 * 1024 + 7};
-    for (size_t size : sizes) {
+    for (size_t size : {0, 1, 16383, 16384, 16385, 3 * 1024 * 1024 + 7}) {
         const std::string src = dir_.file("src" + std::to_string(size)), dst = dir_.file("dst");
         const std::string data = Pattern(size, unsigned(size));
         ASSERT_TRUE(WriteFileBytes(src, data));
-        const size_t mark = Trace().size();
+        TraceMark mark;
         EXPECT_EQ(Fetch(Remote(src), dst, 1), XFER_DONE) << size;
-        EXPECT_EQ(ReadFileBytes(dst), data) << size;
         EXPECT_TRUE(FileExists(dst)) << size;
+        EXPECT_EQ(ReadFileBytes(dst), data) << size;
         // open, one read per chunk, close
-        EXPECT_EQ(Count(Trace(), mark, "NetService_SendPacket"), 2 + (size + 16383) / 16384) << size;
-        EXPECT_EQ(Count(Trace(), mark, "NetService_Disconnect"), 1u) << size;
+        EXPECT_EQ(mark.count("NetService_SendPacket"), 2 + (size + 16383) / 16384) << size;
+        EXPECT_EQ(mark.count("NetService_Disconnect"), 1u) << size;
     }
 }
 
 TEST_F(Retrieve, CompletionModes)
 {
-    const std::string src = dir_.file("src"), dst = dir_.file("dst"), data = Pattern(40000);
+    const std::string src = dir_.file("src"), dst = dir_.file("dst"), data = Pattern(40000), remote = Remote(src);
     ASSERT_TRUE(WriteFileBytes(src, data));
-    const std::string remote = Remote(src);
-
-    // Callback with a semaphore: the callback first, then one release.
-    EXPECT_EQ(Fetch(remote, dst, 1), XFER_DONE);
-    EXPECT_EQ(ReadFileBytes(dst), data);
-
     // Callback alone: returns at once, the callback reports.
     g_status = 0x12345678;
     g_calls = 0;
     EXPECT_EQ(FileRetrieve(remote.c_str(), dst.c_str(), 1, nullptr, Record), 1u);
     for (int i = 0; i < 3000 && g_calls == 0; ++i) Sleep(10);
     EXPECT_EQ(g_status.load(), XFER_DONE);
-
-    // Semaphores of different counts without a callback.
+    EXPECT_EQ(ReadFileBytes(dst), data);
+    // Semaphores of different counts without a callback; 10 and more: synchronous.
     struct { LONG count; bool async; LONG countAfter; } cases[] = {
         {0, true, 0}, {9, true, 0}, {10, false, 0}, {12, false, 2},
     };
     for (const auto &c : cases) {
         HANDLE sem = CreateSemaphoreA(nullptr, c.count, 20, nullptr);
         DeleteFileA(dst.c_str());
-        DWORD result = FileRetrieve(remote.c_str(), dst.c_str(), 0, sem, nullptr);
-        EXPECT_EQ(result, 1u) << c.count;
-        if (c.async) {
-            EXPECT_EQ(WaitForSingleObject(sem, 60000), WAIT_OBJECT_0) << c.count;
-        } else {
-            // A synchronous retrieve has finished: the file is complete.
-            EXPECT_EQ(ReadFileBytes(dst), data) << c.count;
-        }
+        EXPECT_EQ(FileRetrieve(remote.c_str(), dst.c_str(), 0, sem, nullptr), 1u) << c.count;
+        if (c.async) EXPECT_EQ(WaitForSingleObject(sem, 60000), WAIT_OBJECT_0) << c.count;
+        else EXPECT_EQ(ReadFileBytes(dst), data) << c.count;
         LONG previous = -1;
         ReleaseSemaphore(sem, 1, &previous);   // learn the count that is left
         EXPECT_EQ(previous, c.countAfter) << c.count;
@@ -150,71 +129,59 @@ TEST_F(Retrieve, CompletionModes)
 
 TEST_F(Retrieve, LocalTargetRules)
 {
-    const std::string src = dir_.file("report.txt"), data = Pattern(5000);
-    ASSERT_TRUE(WriteFileBytes(src, data));
-    const std::string remote = Remote(src);
+    const std::string src = dir_.file("report.txt"), data = Pattern(5000), remote = Remote(src);
     const std::string folder = dir_.file("inbox"), dst = dir_.file("dst");
+    ASSERT_TRUE(WriteFileBytes(src, data));
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-
-    struct { const char *what; DWORD attributes; DWORD overwrite; DWORD status; bool replaced; } cases[] = {
-        {"no overwrite", FILE_ATTRIBUTE_NORMAL, 0, XFER_E_TARGET_EXISTS, false},
-        {"overwrite", FILE_ATTRIBUTE_NORMAL, 1, XFER_DONE, true},
-        {"overwrite 7", FILE_ATTRIBUTE_NORMAL, 7, XFER_DONE, true},
-        {"hidden", FILE_ATTRIBUTE_HIDDEN, 1, XFER_E_TARGET_EXISTS, false},
-        {"system", FILE_ATTRIBUTE_SYSTEM, 1, XFER_E_TARGET_EXISTS, false},
+    struct { DWORD attributes, overwrite, status; } cases[] = {
+        {FILE_ATTRIBUTE_NORMAL, 0, XFER_E_TARGET_EXISTS}, {FILE_ATTRIBUTE_NORMAL, 1, XFER_DONE},
+        {FILE_ATTRIBUTE_NORMAL, 7, XFER_DONE},            {FILE_ATTRIBUTE_HIDDEN, 1, XFER_E_TARGET_EXISTS},
+        {FILE_ATTRIBUTE_SYSTEM, 1, XFER_E_TARGET_EXISTS},
     };
     for (const auto &c : cases) {
         SetFileAttributesA(dst.c_str(), FILE_ATTRIBUTE_NORMAL);
         ASSERT_TRUE(WriteFileBytes(dst, "old"));
         SetFileAttributesA(dst.c_str(), c.attributes);
-        // A failed setup reports through the callback before returning 0.
-        g_calls = 0;
-        DWORD status = Fetch(remote, dst, c.overwrite);
-        EXPECT_EQ(status, c.status) << c.what;
+        EXPECT_EQ(Fetch(remote, dst, c.overwrite), c.status) << c.attributes << " " << c.overwrite;
         SetFileAttributesA(dst.c_str(), FILE_ATTRIBUTE_NORMAL);
-        EXPECT_EQ(ReadFileBytes(dst), c.replaced ? data : std::string("old")) << c.what;
+        EXPECT_EQ(ReadFileBytes(dst), c.status == XFER_DONE ? data : "old") << c.attributes << " " << c.overwrite;
     }
-
-    // A folder receives the file under its remote name, anew each time.
+    // A folder receives the file under its remote name, anew each time; a
+    // failed transfer deletes the composed file, not the folder.
     EXPECT_EQ(Fetch(remote, folder), XFER_DONE);
     EXPECT_EQ(ReadFileBytes(folder + "\\report.txt"), data);
     EXPECT_EQ(Fetch(remote, folder + "\\"), XFER_DONE);
-    // A failed transfer deletes the composed file, not the folder.
     EXPECT_EQ(Fetch(remote + "x", folder), XFER_E_OPEN);
     EXPECT_FALSE(FileExists(folder + "\\report.txtx"));
     EXPECT_TRUE(FileExists(folder + "\\report.txt"));
-
     // Local names that cannot be created or do not fit.
-    EXPECT_EQ(Fetch(remote, dir_.file("nosuchfolder\\x")), XFER_E_TARGET_CREATE);
-    EXPECT_EQ(Fetch(remote, dir_.file(std::string(300, 'n'))), XFER_E_TARGET_CREATE);
-    EXPECT_EQ(Fetch(remote, std::string()), XFER_E_TARGET_CREATE);
+    for (const std::string &name : {dir_.file("nosuchfolder\\x"), dir_.file(std::string(300, 'n')), std::string()})
+        EXPECT_EQ(Fetch(remote, name), XFER_E_TARGET_CREATE) << name;
 }
 
 TEST_F(Retrieve, RemoteNames)
 {
-    const std::string src = dir_.file("f.bin"), dst = dir_.file("dst");
+    const std::string src = dir_.file("f.bin"), dst = dir_.file("dst"), drive = src.substr(0, 1), rest = src.substr(2);
     ASSERT_TRUE(WriteFileBytes(src, "x"));
-    const std::string drive = src.substr(0, 1), rest = src.substr(2);
     struct { std::string remote; DWORD status; unsigned disconnects; } cases[] = {
         {"\\\\SERVER\\" + drive + ":" + rest, XFER_DONE, 1},
         {"\\\\server\\" + drive + rest, XFER_DONE, 1},
         {"\\\\SERVER/" + drive + rest, XFER_E_NO_CONNECTION, 0},   // the server name ends at a backslash
-        {src, XFER_E_NO_SERVER, 0},                         // no leading backslashes
+        {src, XFER_E_NO_SERVER, 0},
         {"\\\\" + std::string(49, 'S') + "\\" + drive + rest, XFER_E_NO_SERVER, 0},
         {"\\\\NOSUCHMACHINE\\" + drive + rest, XFER_E_NO_CONNECTION, 0},
         {"\\\\SERVER", XFER_E_BAD_NAME, 1},                 // connected, then no file part
-        {"\\\\SERVER\\", XFER_E_BAD_NAME, 1},               // an empty name the server refuses
-        {"\\\\SERVER\\" + rest, XFER_E_BAD_NAME, 1},             // a file part with a lone backslash
+        {"\\\\SERVER\\", XFER_E_BAD_NAME, 1},
+        {"\\\\SERVER\\" + rest, XFER_E_BAD_NAME, 1},        // a file part with a lone backslash
         {"\\\\SERVER\\" + drive + "$" + rest, XFER_E_OPEN, 1},
         {"\\\\SERVER\\" + drive + std::string(600, 'a'), XFER_E_BAD_NAME, 1},
     };
     for (const auto &c : cases) {
-        const size_t mark = Trace().size();
+        TraceMark mark;
         EXPECT_EQ(Fetch(c.remote, dst, 1), c.status) << c.remote;
         EXPECT_EQ(FileExists(dst), c.status == XFER_DONE) << c.remote;
-        EXPECT_EQ(Count(Trace(), mark, "NetService_Disconnect"), c.disconnects) << c.remote;
-        EXPECT_EQ(Count(Trace(), mark, "NetService_BeginUsingAPI"),
-                  Count(Trace(), mark, "NetService_DoneUsingAPI")) << c.remote;
+        EXPECT_EQ(mark.count("NetService_Disconnect"), c.disconnects) << c.remote;
+        EXPECT_EQ(mark.count("NetService_BeginUsingAPI"), mark.count("NetService_DoneUsingAPI")) << c.remote;
     }
 }
 
@@ -222,39 +189,34 @@ TEST_F(Retrieve, DamagedRepliesAreAskedForAgain)
 {
     const std::string src = dir_.file("src"), dst = dir_.file("dst"), data = Pattern(50000);
     ASSERT_TRUE(WriteFileBytes(src, data));
-    struct { DWORD damaged; DWORD status; unsigned packets; } cases[] = {
-        {1, XFER_DONE, 2 + 4 + 1},
-        {4, XFER_DONE, 2 + 4 + 4},
-        {5, XFER_E_BAD_CHECKSUM, 2 + 5},       // open, five attempts, and the close still goes out
+    struct { DWORD damaged, status; unsigned packets; } cases[] = {
+        {1, XFER_DONE, 2 + 4 + 1}, {4, XFER_DONE, 2 + 4 + 4},
+        {5, XFER_E_BAD_CHECKSUM, 2 + 5},   // open, five attempts, and the close still goes out
     };
     for (const auto &c : cases) {
         DeleteFileA(dst.c_str());
-        const size_t mark = Trace().size();
+        TraceMark mark;
         ZUT_CorruptReplies(c.damaged, 17);
         EXPECT_EQ(Fetch(Remote(src), dst), c.status) << c.damaged;
-        EXPECT_EQ(Count(Trace(), mark, "NetService_SendPacket"), c.packets) << c.damaged;
-        EXPECT_EQ(FileExists(dst), c.status == XFER_DONE) << c.damaged;
-        if (c.status == XFER_DONE) {
-            EXPECT_EQ(ReadFileBytes(dst), data);
-        }
         ZUT_CorruptReplies(0, 17);
+        EXPECT_EQ(mark.count("NetService_SendPacket"), c.packets) << c.damaged;
+        EXPECT_EQ(ReadFileBytes(dst), c.status == XFER_DONE ? data : "") << c.damaged;
+        EXPECT_EQ(FileExists(dst), c.status == XFER_DONE) << c.damaged;
     }
 }
 
 TEST_F(Retrieve, ServerKilledMidTransfer)
 {
-    // A server of its own, so that the other tests keep theirs.
-    dadatest::Machine victim("VICTIM", {"dada.exe", "serve"});
+    Machine victim("VICTIM", {"dada.exe", "serve"});   // its own, so the other tests keep theirs
     ASSERT_TRUE(victim.running());
     victim.useHosts();
     const std::string src = dir_.file("big"), dst = dir_.file("dst");
     ASSERT_TRUE(WriteFileBytes(src, Pattern(64u << 20)));
     HANDLE done = CreateSemaphoreA(nullptr, 0, 1, nullptr);
     g_status = 0x12345678;
-    const std::string remote = "\\\\VICTIM\\" + src.substr(0, 1) + src.substr(2);
-    ASSERT_EQ(FileRetrieve(remote.c_str(), dst.c_str(), 0, done, Record), 1u);
+    ASSERT_EQ(FileRetrieve(Remote(src, "VICTIM").c_str(), dst.c_str(), 0, done, Record), 1u);
+    WIN32_FILE_ATTRIBUTE_DATA d;
     for (int i = 0; i < 2000; ++i) {
-        WIN32_FILE_ATTRIBUTE_DATA d;
         if (GetFileAttributesExA(dst.c_str(), GetFileExInfoStandard, &d) && d.nFileSizeLow > 0) break;
         Sleep(5);
     }
@@ -263,7 +225,6 @@ TEST_F(Retrieve, ServerKilledMidTransfer)
     CloseHandle(done);
     EXPECT_TRUE(XFER_FAILED(g_status.load())) << std::hex << g_status.load();
     EXPECT_FALSE(FileExists(dst));
-    server_->useHosts();
 }
 
 } // namespace

@@ -1,47 +1,25 @@
 // The transfer server's handler, called directly with requests built in
 // memory: validation, reply shapes, error replies and the name mapping.
 #include <gtest/gtest.h>
-#include "REMOTE/xfer_server.h"
 #include "testutil.h"
 #include "xfer_request.h"
 
 using namespace xfertest;
 using dada::xfer::FileTransferHandler;
-using dada::xfer::MapRemoteName;
 
 namespace {
-
-struct Reply {
-    DWORD result = 0;
-    void *block = nullptr;
-    DWORD length = 0;
-    ~Reply() { FreeReply(block); }
-    DWORD code() const { return At(block, 0); }
-    DWORD field(DWORD offset) const { return At(block, offset); }
-};
-
-void Send(const std::string &request, Reply &r)
-{
-    r.block = reinterpret_cast<void *>(1);   // the handler must not trust what it finds there
-    r.result = FileTransferHandler(0, request.data(), static_cast<DWORD>(request.size()), &r.block,
-                                   &r.length);
-}
 
 TEST(CrcBuffer, KnownValuesAndChaining)
 {
     struct { std::string text; DWORD seed, want; } cases[] = {
-        {"abc", XFER_CRC_SEED, 0x72D9FFB5u},
-        {"", XFER_CRC_SEED, XFER_CRC_SEED},                  // count 0 leaves it alone
-        {"123456789", 0xFFFFFFFFu, ~0xCBF43926u},            // the common CRC-32, uncomplemented
-        {std::string(1, '\0'), 0, 0},                       // table entry 0
-        {"\x01", 0, 0x77073096u},                            // table entry 1
+        {"abc", XFER_CRC_SEED, 0x72D9FFB5u},     {"", XFER_CRC_SEED, XFER_CRC_SEED},
+        {"123456789", 0xFFFFFFFFu, ~0xCBF43926u}, // the common CRC-32, uncomplemented
+        {std::string(1, '\0'), 0, 0},             {"\x01", 0, 0x77073096u},
         {"\x01", 0x77073096u, 0x6E1C01D7u},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(Crc(c.text.data(), DWORD(c.text.size()), c.seed), c.want) << c.text;
-    // Run in two pieces, the register carries over.
-    std::string text = "the quick brown fox jumps over the lazy dog";
-    for (size_t cut = 0; cut <= text.size(); cut += 7)
+    for (const auto &c : cases) EXPECT_EQ(Crc(c.text.data(), DWORD(c.text.size()), c.seed), c.want) << c.text;
+    const std::string text = "the quick brown fox jumps over the lazy dog";
+    for (size_t cut = 0; cut <= text.size(); cut += 7)   // the register carries over
         EXPECT_EQ(Crc(text.data() + cut, DWORD(text.size() - cut), Crc(text.data(), DWORD(cut))),
                   Crc(text.data(), DWORD(text.size())));
     CrcBuffer("abc", 3, nullptr);   // no variable: nothing happens
@@ -49,51 +27,29 @@ TEST(CrcBuffer, KnownValuesAndChaining)
 
 TEST(TransferNameMapping, Table)
 {
-    struct { const char *name; const char *path; } cases[] = {
-        {"C:\\dir\\f", "C:\\dir\\f"},
-        {"C\\dir\\f", "C:\\dir\\f"},
-        {"\\\\server\\D\\dir\\f", "D:\\dir\\f"},
-        {"\\\\server\\D:\\dir\\f", "D:\\dir\\f"},
-        {"//server/D/dir/f", "D:/dir/f"},
-        {"\\\\server/D\\f", "D:\\f"},
-        {"\\\\\\D\\f", "D:\\f"},             // empty server part
-        {"C$\\x", "C$:\\x"},
-        {"C", "C:"},
-        {"C:", "C:"},
-        {"C/dir", "C:/dir"},
-        {"\\\\server", nullptr},             // no separator after the server
-        {"\\\\", nullptr},
-        {"\\\\server\\", nullptr},           // no first component
-        {"\\\\server\\\\x", nullptr},
-        {"\\dir\\f", nullptr},               // a lone leading separator
-        {"/dir", nullptr},
-        {"\\/server/x", nullptr},            // one of each is not a network name
-        {"", nullptr},
+    const std::string fits = "C\\" + std::string(257, 'a');   // gains a colon: 260 characters
+    struct { std::string name; const char *path; DWORD size = 0; } cases[] = {
+        {"C:\\dir\\f", "C:\\dir\\f"},         {"C\\dir\\f", "C:\\dir\\f"},
+        {"\\\\server\\D\\dir\\f", "D:\\dir\\f"}, {"\\\\server\\D:\\dir\\f", "D:\\dir\\f"},
+        {"//server/D/dir/f", "D:/dir/f"},     {"\\\\server/D\\f", "D:\\f"},
+        {"\\\\\\D\\f", "D:\\f"},              {"C$\\x", "C$:\\x"},
+        {"C", "C:"}, {"C:", "C:"}, {"C/dir", "C:/dir"},
+        {"\\\\server", nullptr}, {"\\\\", nullptr}, {"\\\\server\\", nullptr}, {"\\\\server\\\\x", nullptr},
+        {"\\dir\\f", nullptr}, {"/dir", nullptr}, {"\\/server/x", nullptr}, {"", nullptr},
+        {fits, "C:"}, {fits + "a", nullptr}, {"C:\\" + std::string(257, 'a'), "C:"},
+        {"C:\\abc", nullptr, 6}, {"C:\\abc", "C:\\abc", 7},   // the terminator must lie inside the request
     };
     for (const auto &c : cases) {
         char out[261];
         std::memset(out, 'x', sizeof out);
-        bool ok = MapRemoteName(c.name, DWORD(std::strlen(c.name) + 1), out);
-        EXPECT_EQ(ok, c.path != nullptr) << c.name;
-        if (ok && c.path) {
+        const bool ok = dada::xfer::MapRemoteName(c.name.c_str(), c.size ? c.size : DWORD(c.name.size() + 1), out);
+        ASSERT_EQ(ok, c.path != nullptr) << c.name;
+        if (ok && c.name.size() > 250) {
+            EXPECT_EQ(std::strlen(out), c.name.size() + (c.name[1] != ':')) << c.name;
+        } else if (ok) {
             EXPECT_STREQ(out, c.path) << c.name;
         }
     }
-}
-
-TEST(TransferNameMapping, LimitsOfTheRequestAndThePathArea)
-{
-    char out[261];
-    std::string fits = "C\\" + std::string(257, 'a');    // gains a colon: 260 characters
-    EXPECT_TRUE(MapRemoteName(fits.c_str(), DWORD(fits.size() + 1), out));
-    EXPECT_EQ(std::strlen(out), 260u);
-    std::string over = fits + "a";
-    EXPECT_FALSE(MapRemoteName(over.c_str(), DWORD(over.size() + 1), out));
-    std::string withColon = "C:\\" + std::string(257, 'a');
-    EXPECT_TRUE(MapRemoteName(withColon.c_str(), DWORD(withColon.size() + 1), out));
-    // The terminator must lie inside the bytes the request carries.
-    EXPECT_FALSE(MapRemoteName("C:\\abc", 6, out));
-    EXPECT_TRUE(MapRemoteName("C:\\abc", 7, out));
 }
 
 class TransferServer : public ::testing::Test {
@@ -101,184 +57,134 @@ protected:
     void SetUp() override
     {
         for (int i = 0; i < 100; ++i) content_.push_back(char(i * 7 + 3));
-        path_ = dir_.file("data.bin");
         ASSERT_TRUE(dadatest::WriteFileBytes(path_, content_));
     }
     DWORD OpenData()
     {
-        Reply r;
-        Send(OpenRequest(path_), r);
-        EXPECT_EQ(r.code(), XFER_REQ_OPEN);
+        Reply r(OpenRequest(path_));
+        EXPECT_EQ(At(r.p, 0), XFER_REQ_OPEN);
         return r.field(4);
     }
-    void Close(DWORD handle)
-    {
-        Reply r;
-        Send(Fields({XFER_REQ_CLOSE, handle}), r);
-    }
     dadatest::TempDir dir_;
-    std::string path_, content_;
+    std::string path_ = dir_.file("data.bin"), content_;
 };
 
 TEST_F(TransferServer, MalformedRequestsGetAnEightByteError)
 {
-    struct { const char *what; std::string request; DWORD status; } cases[] = {
-        {"empty", "", XFER_E_BAD_REQUEST},
-        {"code only", Fields({XFER_REQ_OPEN}), XFER_E_BAD_REQUEST},
-        {"open, name length 0", Fields({XFER_REQ_OPEN, 0}), XFER_E_BAD_REQUEST},
-        {"open, length not 8 + name", Fields({XFER_REQ_OPEN, 5, 0}), XFER_E_BAD_REQUEST},
-        {"open, name length wraps", Fields({XFER_REQ_OPEN, 0xFFFFFFFCu}), XFER_E_BAD_REQUEST},
-        {"read, 15 bytes", ReadRequest(8, 0, 1).substr(0, 15), XFER_E_BAD_REQUEST},
-        {"read, 17 bytes", ReadRequest(8, 0, 1) + "x", XFER_E_BAD_REQUEST},
-        {"read, count 0", ReadRequest(8, 0, 0), XFER_E_BAD_REQUEST},
-        {"read, no handle", ReadRequest(0xFFFFFFFFu, 0, 1), XFER_E_BAD_REQUEST},
-        {"read, offset -1", ReadRequest(8, 0xFFFFFFFFu, 1), XFER_E_BAD_REQUEST},
-        {"read, 16 + count overflows", ReadRequest(8, 0, 0xFFFFFFF0u), XFER_E_BAD_REQUEST},
-        {"read, count beyond the largest reply", ReadRequest(8, 0, XFER_MAX_READ + 1), XFER_E_NO_REPLY_MEMORY},
-        {"read, largest count that fits 32 bits", ReadRequest(8, 0, 0xFFFFFFEFu), XFER_E_NO_REPLY_MEMORY},
-        {"close, handle 0", Fields({XFER_REQ_CLOSE, 0}), XFER_E_BAD_REQUEST},
-        {"close, no handle", Fields({XFER_REQ_CLOSE, 0xFFFFFFFFu}), XFER_E_BAD_REQUEST},
-        {"close, 12 bytes", Fields({XFER_REQ_CLOSE, 0x7FFF0000u, 0}), XFER_E_BAD_REQUEST},
-        {"code 258", Fields({258, 0x7FFF0000u}), XFER_E_BAD_REQUEST},
-        {"error code as request", Fields({XFER_REPLY_ERROR, 0}), XFER_E_BAD_REQUEST},
+    struct { const char *what; std::string request; DWORD status = XFER_E_BAD_REQUEST; } cases[] = {
+        {"empty", ""},
+        {"code only", Fields({XFER_REQ_OPEN})},
+        {"open, name length 0", Fields({XFER_REQ_OPEN, 0})},
+        {"open, length not 8 + name", Fields({XFER_REQ_OPEN, 5, 0})},
+        {"open, name length wraps", Fields({XFER_REQ_OPEN, 0xFFFFFFFCu})},
+        {"read, 15 bytes", ReadRequest(8, 0, 1).substr(0, 15)},
+        {"read, 17 bytes", ReadRequest(8, 0, 1) + "x"},
+        {"read, count 0", ReadRequest(8, 0, 0)},
+        {"read, no handle", ReadRequest(0xFFFFFFFFu, 0, 1)},
+        {"read, offset -1", ReadRequest(8, 0xFFFFFFFFu, 1)},
+        {"read, 16 + count overflows", ReadRequest(8, 0, 0xFFFFFFF0u)},
+        {"read, beyond the largest reply", ReadRequest(8, 0, XFER_MAX_READ + 1), XFER_E_NO_REPLY_MEMORY},
+        {"read, largest count in 32 bits", ReadRequest(8, 0, 0xFFFFFFEFu), XFER_E_NO_REPLY_MEMORY},
+        {"close, handle 0", Fields({XFER_REQ_CLOSE, 0})},
+        {"close, no handle", Fields({XFER_REQ_CLOSE, 0xFFFFFFFFu})},
+        {"close, 12 bytes", Fields({XFER_REQ_CLOSE, 0x7FFF0000u, 0})},
+        {"code 258", Fields({258, 0x7FFF0000u})},
+        {"error code as request", Fields({XFER_REPLY_ERROR, 0})},
     };
     for (const auto &c : cases) {
-        Reply r;
-        Send(c.request, r);
+        Reply r(c.request);
         ASSERT_EQ(r.result, 1u) << c.what;
-        ASSERT_NE(r.block, nullptr) << c.what;
+        ASSERT_NE(r.p, nullptr) << c.what;
         EXPECT_EQ(r.length, 8u) << c.what;
-        EXPECT_EQ(r.code(), XFER_REPLY_ERROR) << c.what;
+        EXPECT_EQ(r.field(0), XFER_REPLY_ERROR) << c.what;
         EXPECT_EQ(r.field(4), c.status) << c.what;
     }
-    DWORD length = 0;
-    void *block = nullptr;
-    EXPECT_EQ(FileTransferHandler(0, nullptr, 16, &block, &length), 1u);
-    EXPECT_EQ(At(block, 4), XFER_E_BAD_REQUEST);
-    FreeReply(block);
-    EXPECT_EQ(FileTransferHandler(0, "", 0, nullptr, &length), 0u);   // nowhere to put a reply
+    dadatest::ReplyBlock b;
+    EXPECT_EQ(FileTransferHandler(0, nullptr, 16, &b.p, &b.length), 1u);
+    EXPECT_EQ(At(b.p, 4), XFER_E_BAD_REQUEST);
+    EXPECT_EQ(FileTransferHandler(0, "", 0, nullptr, &b.length), 0u);   // nowhere to put a reply
 }
 
 TEST_F(TransferServer, OpenMapsEveryNameForm)
 {
-    const std::string rest = path_.substr(2);      // after "C:"
-    const std::string drive = path_.substr(0, 1);
-    struct { std::string name; DWORD status; } cases[] = {
-        {path_, 0},
-        {drive + rest, 0},
-        {"\\\\machine\\" + drive + rest, 0},
-        {"\\\\machine\\" + path_, 0},
-        {"\\\\\\" + path_, 0},
-        {rest, XFER_E_BAD_NAME},                   // a lone leading backslash
-        {"\\\\machine", XFER_E_BAD_NAME},
-        {drive + "$" + rest, XFER_E_OPEN},
-        {path_ + ".missing", XFER_E_OPEN},
-        {drive + std::string(300, 'a'), XFER_E_BAD_NAME},
-    };
-    for (const auto &c : cases) {
-        Reply r;
-        Send(OpenRequest(c.name), r);
-        ASSERT_EQ(r.result, 1u) << c.name;
-        EXPECT_EQ(r.length, 12u) << c.name;    // an open reply, or an error in its place
-        EXPECT_EQ(GlobalSize(GlobalHandle(r.block)), 273u) << c.name;
-        if (c.status == 0) {
-            EXPECT_EQ(r.code(), XFER_REQ_OPEN) << c.name;
-            EXPECT_EQ(r.field(8), content_.size()) << c.name;
-            Close(r.field(4));
-        } else {
-            EXPECT_EQ(r.code(), XFER_REPLY_ERROR) << c.name;
-            EXPECT_EQ(r.field(4), c.status) << c.name;
-        }
-    }
-    // A name whose terminator is not inside the request.
+    const std::string rest = path_.substr(2), drive = path_.substr(0, 1);
     std::string unterminated = OpenRequest(path_);
     unterminated.back() = 'x';
-    Reply r;
-    Send(unterminated, r);
-    EXPECT_EQ(r.length, 12u);
-    EXPECT_EQ(r.field(4), XFER_E_BAD_NAME);
+    struct { std::string request; DWORD status; } cases[] = {
+        {OpenRequest(path_), 0},
+        {OpenRequest(drive + rest), 0},
+        {OpenRequest("\\\\machine\\" + drive + rest), 0},
+        {OpenRequest("\\\\machine\\" + path_), 0},
+        {OpenRequest("\\\\\\" + path_), 0},
+        {OpenRequest(rest), XFER_E_BAD_NAME},   // a lone leading backslash
+        {OpenRequest("\\\\machine"), XFER_E_BAD_NAME},
+        {OpenRequest(drive + "$" + rest), XFER_E_OPEN},
+        {OpenRequest(path_ + ".missing"), XFER_E_OPEN},
+        {OpenRequest(drive + std::string(300, 'a')), XFER_E_BAD_NAME},
+        {unterminated, XFER_E_BAD_NAME},
+    };
+    for (const auto &c : cases) {
+        Reply r(c.request);
+        const std::string name = c.request.substr(8);
+        ASSERT_EQ(r.result, 1u) << name;
+        EXPECT_EQ(r.length, 12u) << name;    // an open reply, or an error in its place
+        EXPECT_EQ(GlobalSize(GlobalHandle(r.p)), 273u) << name;
+        EXPECT_EQ(r.field(0), c.status ? XFER_REPLY_ERROR : XFER_REQ_OPEN) << name;
+        EXPECT_EQ(r.field(c.status ? 4 : 8), c.status ? c.status : content_.size()) << name;
+        if (!c.status) Reply close(Fields({XFER_REQ_CLOSE, r.field(4)}));
+    }
 }
 
 TEST_F(TransferServer, ReadRepliesCarryDataOffsetAndChecksum)
 {
     const DWORD handle = OpenData(), size = DWORD(content_.size());
     struct { DWORD offset, count, status; } cases[] = {
-        {0, 1, 0},
-        {0, size, 0},
-        {size - 10, 10, 0},          // exactly up to the end
-        {size - 4, 10, XFER_E_READ}, // reaches past the end
-        {size, 1, XFER_E_READ},
-        {50, 50, 0},
+        {0, 1, 0}, {0, size, 0}, {size - 10, 10, 0}, {50, 50, 0},   // up to the end at most
+        {size - 4, 10, XFER_E_READ}, {size, 1, XFER_E_READ},
     };
     for (const auto &c : cases) {
-        Reply r;
-        Send(ReadRequest(handle, c.offset, c.count), r);
+        Reply r(ReadRequest(handle, c.offset, c.count));
         ASSERT_EQ(r.result, 1u);
         EXPECT_EQ(r.length, 16 + c.count) << c.offset;
         if (c.status == 0) {
-            EXPECT_EQ(r.code(), XFER_REQ_READ);
+            EXPECT_EQ(r.field(0), XFER_REQ_READ);
             EXPECT_EQ(r.field(4), handle);
             EXPECT_EQ(r.field(8), c.offset + c.count);
-            const BYTE *data = static_cast<BYTE *>(r.block) + 16;
-            EXPECT_EQ(std::string(reinterpret_cast<const char *>(data), c.count),
+            EXPECT_EQ(std::string(reinterpret_cast<const char *>(r.bytes() + 16), c.count),
                       content_.substr(c.offset, c.count));
-            EXPECT_EQ(r.field(12), Crc(data, c.count));
+            EXPECT_EQ(r.field(12), Crc(r.bytes() + 16, c.count));
         } else {
-            EXPECT_EQ(r.code(), XFER_REPLY_ERROR);
+            EXPECT_EQ(r.field(0), XFER_REPLY_ERROR);
             EXPECT_EQ(r.field(4), c.status);
             EXPECT_EQ(r.field(8), c.offset);
         }
     }
-    Close(handle);
+    Reply close(Fields({XFER_REQ_CLOSE, handle}));
 }
 
-TEST_F(TransferServer, ReadAndCloseOfHandlesNeverOpened)
-{
-    const DWORD bogus = 0x7FFF0000u;   // no handle of this process
-    Reply r;
-    Send(ReadRequest(bogus, 3, 5), r);
-    EXPECT_EQ(r.length, 21u);
-    EXPECT_EQ(r.code(), XFER_REPLY_ERROR);
-    EXPECT_EQ(r.field(4), XFER_E_SEEK);
-    EXPECT_EQ(r.field(8), 3u);
-
-    Reply c;
-    Send(Fields({XFER_REQ_CLOSE, bogus}), c);
-    EXPECT_EQ(c.length, 8u);
-    EXPECT_EQ(c.code(), XFER_REQ_CLOSE);
-    EXPECT_EQ(c.field(4), 1u);
-}
-
-TEST_F(TransferServer, CloseReleasesTheFile)
+// Handles never opened, kernel failures, and the close that releases the file.
+TEST_F(TransferServer, ErrorRepliesAndClose)
 {
     const LONG before = ZKT_OpenFiles();
-    const DWORD handle = OpenData();
+    const DWORD handle = OpenData(), bogus = 0x7FFF0000u, none = 0xFFFFFFFFu;
     EXPECT_EQ(ZKT_OpenFiles(), before + 1);
-    Reply r;
-    Send(Fields({XFER_REQ_CLOSE, handle}), r);
-    EXPECT_EQ(r.length, 8u);
-    EXPECT_EQ(r.code(), XFER_REQ_CLOSE);
-    EXPECT_EQ(r.field(4), 1u);
-    EXPECT_EQ(ZKT_OpenFiles(), before);
-}
-
-TEST_F(TransferServer, KernelFailuresBecomeErrorReplies)
-{
-    const DWORD handle = OpenData();
-    struct { DWORD ordinal; std::string request; DWORD length, status; } cases[] = {
-        {ZK_ORD_OPEN, OpenRequest(path_), 12, XFER_E_OPEN},
-        {ZK_ORD_SEEK, ReadRequest(handle, 0, 4), 20, XFER_E_SEEK},
-        {ZK_ORD_READ, ReadRequest(handle, 0, 4), 20, XFER_E_READ},
+    struct { DWORD fault; std::string request; DWORD length, code, status, offset; } cases[] = {
+        {none, ReadRequest(bogus, 3, 5), 21, XFER_REPLY_ERROR, XFER_E_SEEK, 3},
+        {none, Fields({XFER_REQ_CLOSE, bogus}), 8, XFER_REQ_CLOSE, 1, none},
+        {ZK_ORD_OPEN, OpenRequest(path_), 12, XFER_REPLY_ERROR, XFER_E_OPEN, none},
+        {ZK_ORD_SEEK, ReadRequest(handle, 0, 4), 20, XFER_REPLY_ERROR, XFER_E_SEEK, 0},
+        {ZK_ORD_READ, ReadRequest(handle, 0, 4), 20, XFER_REPLY_ERROR, XFER_E_READ, 0},
+        {none, Fields({XFER_REQ_CLOSE, handle}), 8, XFER_REQ_CLOSE, 1, none},
     };
     for (const auto &c : cases) {
-        dadatest::KernelFault fault(c.ordinal, 0, 1, 2);
-        Reply r;
-        Send(c.request, r);
-        EXPECT_EQ(r.length, c.length) << c.ordinal;
-        EXPECT_EQ(r.code(), XFER_REPLY_ERROR) << c.ordinal;
-        EXPECT_EQ(r.field(4), c.status) << c.ordinal;
+        dadatest::KernelFault fault(c.fault, 0, c.fault == none ? 0 : 1, 2);
+        Reply r(c.request);
+        EXPECT_EQ(r.length, c.length) << c.fault;
+        EXPECT_EQ(r.field(0), c.code) << c.fault;
+        EXPECT_EQ(r.field(4), c.status) << c.fault;
+        if (c.offset != none) EXPECT_EQ(r.field(8), c.offset) << c.fault;
     }
-    Close(handle);
+    EXPECT_EQ(ZKT_OpenFiles(), before);
 }
 
 } // namespace
