@@ -12,14 +12,8 @@
 
 namespace {
 
-#define REQUIRE(cond)                                                                   \
-    do {                                                                                \
-        if (!(cond)) {                                                                  \
-            std::fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond);     \
-            std::fflush(stderr);                                                        \
-            _exit(1);                                                                   \
-        }                                                                               \
-    } while (0)
+#define REQUIRE(cond) \
+    if (!(cond)) std::fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond), std::fflush(stderr), _exit(1)
 
 BYTE *Alloc(DWORD n) { return static_cast<BYTE *>(MemorySubAlloc(n)); }
 
@@ -88,10 +82,8 @@ void FiftyHeaps()
 
 void RunFresh(void (*scenario)()) { scenario(); _exit(0); }
 
-TEST(SubAllocDeathTest, FirstHeaps) { EXPECT_EXIT(RunFresh(FirstHeaps), testing::ExitedWithCode(0), ""); }
-TEST(SubAllocDeathTest, SplitAndReuse) { EXPECT_EXIT(RunFresh(SplitAndReuse), testing::ExitedWithCode(0), ""); }
-TEST(SubAllocDeathTest, NeighboursMerge) { EXPECT_EXIT(RunFresh(NeighboursMerge), testing::ExitedWithCode(0), ""); }
-TEST(SubAllocDeathTest, FiftyHeaps) { EXPECT_EXIT(RunFresh(FiftyHeaps), testing::ExitedWithCode(0), ""); }
+#define FRESH(name) TEST(SubAllocDeathTest, name) { EXPECT_EXIT(RunFresh(name), testing::ExitedWithCode(0), ""); }
+FRESH(FirstHeaps) FRESH(SplitAndReuse) FRESH(NeighboursMerge) FRESH(FiftyHeaps)
 
 // Seeded alloc/free sequence against a model of the live pieces.
 TEST(SubAlloc, RandomSequenceKeepsPiecesIntact)

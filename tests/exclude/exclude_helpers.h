@@ -7,13 +7,13 @@
 
 namespace dadatest {
 
-inline ExcludeItem MakeItem(const char *folder, const char *pattern, DWORD mask = 1, DWORD subfolders = 0)
+inline ExcludeItem MakeItem(const std::string &folder, const std::string &pattern, DWORD mask = 1, DWORD sub = 0)
 {
     ExcludeItem item{};
-    std::strncpy(item.folder, folder, sizeof item.folder - 1);
-    std::strncpy(item.pattern, pattern, sizeof item.pattern - 1);
+    std::strncpy(item.folder, folder.c_str(), sizeof item.folder - 1);
+    std::strncpy(item.pattern, pattern.c_str(), sizeof item.pattern - 1);
     item.mask = mask;
-    item.subfolders = subfolders;
+    item.subfolders = sub;
     return item;
 }
 
@@ -26,21 +26,10 @@ inline void ExpectFields(const ExcludeItem &got, const ExcludeItem &want)
     EXPECT_EQ(got.subfolders, want.subfolders);
 }
 
-// Storage that holds nothing, for lists that live in memory only.
-inline DWORD WINAPI EmptyStorage(UINT_PTR, DWORD, DWORD operation, UINT_PTR data)
-{
-    if (operation == EXCLUDE_OP_GETCOUNT) *reinterpret_cast<DWORD *>(data) = 0;
-    return 1;
-}
-
-// An open list for the length of a scope; closed without saving.
+// An open list with storage that holds nothing; closed without saving.
 class MemoryList {
 public:
-    MemoryList()
-    {
-        ExcludeStorageHook hook{0, EmptyStorage};
-        status_ = ExcludeOpenEx(&h_, nullptr, &hook);
-    }
+    MemoryList() { status_ = ExcludeOpenEx(&h_, nullptr, &hook_); }
     ~MemoryList() { ExcludeClose(&h_, 0); }
     MemoryList(const MemoryList &) = delete;
     MemoryList &operator=(const MemoryList &) = delete;
@@ -48,6 +37,12 @@ public:
     DWORD openStatus() const { return status_; }
     DWORD Add(const ExcludeItem &item) { return ExcludeAdd(h_, &item); }
 private:
+    static DWORD WINAPI Empty(UINT_PTR, DWORD, DWORD op, UINT_PTR data)
+    {
+        if (op == EXCLUDE_OP_GETCOUNT) *reinterpret_cast<DWORD *>(data) = 0;
+        return 1;
+    }
+    ExcludeStorageHook hook_{0, Empty};
     EXCLUDEHANDLE h_ = nullptr;
     DWORD status_;
 };

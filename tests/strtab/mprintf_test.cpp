@@ -7,39 +7,23 @@
 
 namespace {
 
-struct Case {
-    const char *format;
-    std::vector<UINT_PTR> args;
-    std::string want;
-};
+struct Case { const char *format; std::vector<UINT_PTR> args; std::string want; };
 
-const char kAbc[] = "abc";
-const char kEmpty[] = "";
+const char kAbc[] = "abc", kEmpty[] = "";
 const UINT_PTR kAbcArg = reinterpret_cast<UINT_PTR>(kAbc);
 
 const Case kCases[] = {
-    {"Found ^2%s in file", {7, kAbcArg}, "Found abc in file"},
-    {"", {}, ""},
-    {"plain text", {}, "plain text"},
-    {"^1%d", {7}, "7"},
-    {"^1%d", {UINT_PTR(-5)}, "-5"},
-    {"^1%d", {0x80000000u}, "-2147483648"},
-    {"^1%d", {0x7FFFFFFFu}, "2147483647"},
-    {"^1%d", {0}, "0"},
-    {"^1%d", {UINT_PTR(0xFFFFFFFFull)}, "-1"},
-    {"^1%c", {0x141}, "A"},
-    {"[^1%x]", {1}, "[]"},
-    {"cost ^", {}, "cost ^"},
-    {"^^1%d", {3}, "^3"},
-    {"a^b^c", {}, "a^b^c"},
-    {"100% ^1", {}, "100% ^1"},
-    {"x^1%", {0}, "x"},
-    {"^2%d-^1%d-^2%d", {1, 2}, "2-1-2"},
-    {"^1%s^1%s", {kAbcArg}, "abcabc"},
-    {"<^1%s>", {reinterpret_cast<UINT_PTR>(kEmpty)}, "<>"},
-    {"^9%d", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "9"},
-    {"^0%d^:%d!", {1}, "!"},
-    {"^1%D", {1}, ""},
+    {"Found ^2%s in file", {7, kAbcArg}, "Found abc in file"}, {"", {}, ""},
+    {"plain text", {}, "plain text"}, {"^1%d", {7}, "7"},
+    {"^1%d", {UINT_PTR(-5)}, "-5"}, {"^1%d", {0x80000000u}, "-2147483648"},
+    {"^1%d", {0x7FFFFFFFu}, "2147483647"}, {"^1%d", {0}, "0"},
+    {"^1%d", {UINT_PTR(0xFFFFFFFFull)}, "-1"}, {"^1%c", {0x141}, "A"},
+    {"[^1%x]", {1}, "[]"}, {"cost ^", {}, "cost ^"},
+    {"^^1%d", {3}, "^3"}, {"a^b^c", {}, "a^b^c"},
+    {"100% ^1", {}, "100% ^1"}, {"x^1%", {0}, "x"},
+    {"^2%d-^1%d-^2%d", {1, 2}, "2-1-2"}, {"^1%s^1%s", {kAbcArg}, "abcabc"},
+    {"<^1%s>", {reinterpret_cast<UINT_PTR>(kEmpty)}, "<>"}, {"^9%d", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "9"},
+    {"^0%d^:%d!", {1}, "!"}, {"^1%D", {1}, ""},
 };
 
 TEST(Mprintf, Formats)

@@ -1,19 +1,42 @@
-// String tables: loading (good and malformed files), look-up and copies,
-// kernel-library failures, and the compiler's round trip.
+// String tables: loading (good, malformed and mutated files), look-up and
+// copies, kernel-library failures, and the compiler's round trip.
 #include <gtest/gtest.h>
 #include "dadada32.h"
 #include "strtab_codec.h"
-#include "strtab_files.h"
 #include "testutil.h"
 
+#include <map>
+#include <memory>
 #include <optional>
+#include <random>
 
-using namespace strtabtest;
 using dadatest::TempDir;
 
 namespace {
 
 using S = std::string;
+
+struct Raw {
+    uint16_t id;
+    std::string text;      // plain text; masked when written
+    int lengthDelta = 0;   // added to the stored length field
+};
+
+void Put16(std::string &s, uint32_t v) { s += char(v & 0xFF); s += char((v >> 8) & 0xFF); }
+
+std::string Table(const std::vector<Raw> &records, uint32_t count, uint16_t version = 0x0100, uint16_t first = 0)
+{
+    std::string s;
+    for (uint32_t v : {uint32_t(first), uint32_t(version), count & 0xFFFF, count >> 16}) Put16(s, v);
+    for (const auto &r : records) {
+        Put16(s, r.id);
+        Put16(s, uint32_t(r.text.size() + r.lengthDelta));
+        for (char c : r.text) s += char(c ^ 0x6E);
+    }
+    return s;
+}
+
+std::string Table(const std::vector<Raw> &records) { return Table(records, uint32_t(records.size())); }
 
 struct Loaded {
     StringTable *table = nullptr;
@@ -29,12 +52,7 @@ struct Loaded {
     }
 };
 
-struct FileCase {
-    const char *name;
-    std::string bytes;
-    bool loads;
-    std::vector<std::pair<DWORD, std::optional<std::string>>> lookups;
-};
+struct FileCase { const char *name; std::string bytes; bool loads; std::vector<std::pair<DWORD, std::optional<S>>> lookups; };
 
 std::vector<FileCase> FileCases()
 {
@@ -181,6 +199,90 @@ TEST(StringTable, CompilerRejectsBadSources)
     std::string error;
     EXPECT_FALSE(strtab::Decode(Table({{1, "ab", 2}}), records, trailing, error));
     EXPECT_FALSE(strtab::Decode(Table({}, 0, 0x0101), records, trailing, error));
+}
+
+uint32_t Le(const std::string &s, size_t at, int bytes)
+{
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | uint8_t(s[at + i]);
+    return v;
+}
+
+// What a careful reader makes of a file: nothing when the header is bad,
+// else the first text of each id among the records that lie inside the data.
+std::optional<std::map<uint32_t, std::string>> Expected(const std::string &f)
+{
+    if (f.size() < 8 || Le(f, 2, 2) != 0x0100) return std::nullopt;
+    std::map<uint32_t, std::string> texts;
+    size_t pos = 8;
+    for (uint32_t i = 0, count = Le(f, 4, 4); i < count && f.size() - pos >= 4; ++i) {
+        uint32_t len = Le(f, pos + 2, 2);
+        if (len > f.size() - pos - 4) break;
+        std::string text = f.substr(pos + 4, len);
+        for (char &c : text) c ^= 0x6E;
+        if (size_t z = text.find('\0'); z != std::string::npos) std::fill(text.begin() + z, text.end(), '\0');
+        texts.emplace(Le(f, pos, 2), text);
+        pos += 4 + len;
+    }
+    return texts;
+}
+
+std::string Mutant(std::mt19937 &rng)
+{
+    std::vector<Raw> records(rng() % 30);
+    for (auto &r : records) {
+        r.id = uint16_t(rng() % 40);
+        r.text.resize(rng() % 40);
+        for (char &c : r.text) c = char(rng() % 5 ? 'a' + rng() % 26 : 0);
+    }
+    std::string f = Table(records);
+    for (int n = 1 + rng() % 4; n; --n) {
+        auto at = [&](size_t room) { return f.size() > room ? rng() % (f.size() - room) : 0; };
+        switch (rng() % 6) {
+        case 0: if (!f.empty()) f[at(0)] ^= char(1 << (rng() % 8)); break;
+        case 1: if (f.size() >= 2) { size_t p = at(1); f[p] = char(rng()); f[p + 1] = char(rng()); } break;
+        case 2: if (f.size() >= 8) { uint32_t c = rng() % 3 ? rng() % 64 : rng(); for (int i = 0; i < 4; ++i) f[4 + i] = char(c >> (8 * i)); } break;
+        case 3: f.resize(at(0)); break;
+        case 4: for (int k = rng() % 16; k; --k) f += char(rng()); break;
+        default: if (!f.empty()) { size_t p = at(0); f.insert(p, f.substr(p, rng() % 12)); } break;
+        }
+    }
+    return f;
+}
+
+// Every mutated file loads or is refused without a crash, and every text
+// found lies wholly inside the file's data.  One handle rewrites the file.
+TEST(StringTable, MutatedFiles)
+{
+    TempDir dir;
+    std::string path = dir.file("fuzz.str");
+    std::unique_ptr<void, decltype(&CloseHandle)> file(
+        CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    CREATE_ALWAYS, 0, nullptr), CloseHandle);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file.get());
+    std::mt19937 rng(0x5EED0001);
+    static char buf[65536];
+    int loaded = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::string f = Mutant(rng);
+        DWORD done;
+        ASSERT_TRUE(SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) == 0 &&
+                    WriteFile(file.get(), f.data(), DWORD(f.size()), &done, nullptr) && SetEndOfFile(file.get()));
+        StringTable *t = nullptr;
+        String_Init(&t, path.c_str());
+        auto want = Expected(f);
+        ASSERT_EQ(want.has_value(), t != nullptr) << "round " << round;
+        if (!t) continue;
+        ++loaded;
+        for (uint32_t id = 0; id < 48; ++id) {
+            auto it = want->find(id);
+            std::string text = it == want->end() ? "" : it->second;
+            ASSERT_EQ(text, std::string(buf, String_Get(t, id, buf, sizeof buf))) << "round " << round << ", id " << id;
+        }
+        String_End(&t);
+    }
+    EXPECT_GT(loaded, 5000) << "the mutations refuse too many files to test the index walk";
+    EXPECT_EQ(0, ZKT_OpenFiles());
 }
 
 } // namespace

@@ -1,0 +1,204 @@
+// The list in memory: add, find, get, delete, growth, and which paths it covers.
+#include "alloccount.h"
+#include "exclude_helpers.h"
+#include <gtest/gtest.h>
+
+using namespace dadatest;
+
+namespace {
+
+constexpr DWORD Y = EXCLUDE_COVERED, N = EXCLUDE_NOTCOVERED;
+
+TEST(ExcludeStore, AddRefusals)
+{
+    static const struct { const char *folder, *pattern; DWORD status; } cases[] = {
+        {"C:\\temp", "*.tmp", EXCLUDE_OK}, {"c:\\TEMP", "*.TMP", EXCLUDE_DUPLICATE},   // case ignored
+        {"C:\\temp", "", EXCLUDE_OK},      {"", "*.tmp", EXCLUDE_OK}, {"", "*.TMP", EXCLUDE_DUPLICATE},
+        {"C:\\temp", "a|b", EXCLUDE_ILLEGALCHAR}, {"C:\\temp", "a\"b", EXCLUDE_ILLEGALCHAR},
+        {"C:\\te<mp", "", EXCLUDE_ILLEGALCHAR},   {"C:\\temp", "a>b", EXCLUDE_ILLEGALCHAR},
+        {"C:/temp", "", EXCLUDE_ILLEGALCHAR},     {"C:\\temp", "tab\there", EXCLUDE_ILLEGALCHAR},
+        {"C:\\temp", "\x1f", EXCLUDE_ILLEGALCHAR},
+        {"\\\\srv\\share", "a?b*:c", EXCLUDE_OK}, {"C:\\temp\\", "", EXCLUDE_OK},   // not "C:\temp"
+    };
+    MemoryList list;
+    ASSERT_EQ(list.openStatus(), EXCLUDE_OK);
+    DWORD count = 0;
+    for (const auto &c : cases) {
+        EXPECT_EQ(list.Add(MakeItem(c.folder, c.pattern)), c.status) << c.folder << " | " << c.pattern;
+        EXPECT_EQ(ExcludeGetCount(list.get()), count += c.status == EXCLUDE_OK);
+    }
+}
+
+TEST(ExcludeStore, GrowsByTenKeepingAFreeSlot)
+{
+    MemoryList list;
+    EXPECT_EQ(Head(list.get()).capacity, 10u);
+    for (int i = 0; i < 25; ++i) {
+        ASSERT_EQ(list.Add(MakeItem("C:\\d" + std::to_string(i), "")), EXCLUDE_OK);
+        EXPECT_EQ(Head(list.get()).count, DWORD(i + 1));
+        EXPECT_EQ(Head(list.get()).capacity, i < 9 ? 10u : i < 19 ? 20u : 30u) << "after item " << i + 1;
+    }
+    for (DWORD i = 0; i < 25; ++i) {
+        ExcludeItem got;
+        ASSERT_EQ(ExcludeGet(list.get(), i, &got), EXCLUDE_OK);
+        EXPECT_EQ(got.folder, "C:\\d" + std::to_string(i));
+    }
+}
+
+TEST(ExcludeStore, FindAndDeleteTakeTheFirstEqualItem)
+{
+    MemoryList list;
+    for (auto [f, p] : {std::pair{"C:\\a", ""}, {"C:\\a", "*.x"}, {"", "*.x"}, {"C:\\b", ""}})
+        ASSERT_EQ(list.Add(MakeItem(f, p)), EXCLUDE_OK);
+    ExcludeItem *found = ExcludeFind(list.get(), "c:\\A", nullptr);
+    ASSERT_NE(found, nullptr);
+    EXPECT_STREQ(found->pattern, "");
+    ASSERT_NE(found = ExcludeFind(list.get(), nullptr, "*.X"), nullptr);
+    EXPECT_STREQ(found->folder, "");
+    EXPECT_EQ(ExcludeFind(list.get(), "C:\\c", nullptr), nullptr);
+    EXPECT_EQ(ExcludeFind(nullptr, "C:\\a", nullptr), nullptr);
+    // A null pattern deletes only the item with an empty pattern.
+    EXPECT_EQ(ExcludeDelete(list.get(), "C:\\a", nullptr), EXCLUDE_OK);
+    EXPECT_EQ(ExcludeDelete(list.get(), "C:\\a", nullptr), EXCLUDE_BADARG);
+    EXPECT_EQ(ExcludeDelete(list.get(), "C:\\a", ""), EXCLUDE_BADARG);
+    EXPECT_EQ(ExcludeDelete(nullptr, "C:\\a", "*.x"), EXCLUDE_BADARG);
+    EXPECT_EQ(ExcludeDelete(list.get(), "C:\\b", ""), EXCLUDE_OK);   // the last one
+    ASSERT_EQ(ExcludeGetCount(list.get()), 2u);
+    const char *order[][2] = {{"C:\\a", "*.x"}, {"", "*.x"}};
+    for (DWORD i = 0; i < 2; ++i) {
+        ExcludeItem got;
+        ASSERT_EQ(ExcludeGet(list.get(), i, &got), EXCLUDE_OK);
+        ExpectFields(got, MakeItem(order[i][0], order[i][1]));
+    }
+}
+
+TEST(ExcludeStore, NullArgumentsAndUnterminatedFields)
+{
+    EXCLUDEHANDLE h = reinterpret_cast<EXCLUDEHANDLE>(1);
+    EXPECT_EQ(ExcludeOpenEx(nullptr, "x.ini", nullptr), EXCLUDE_BADARG);
+    EXPECT_EQ(ExcludeOpenEx(&h, nullptr, nullptr), EXCLUDE_BADARG);
+    EXPECT_EQ(h, nullptr);
+    EXPECT_EQ(ExcludeClose(&h, 1) | ExcludeClose(nullptr, 1) | ExcludeFlush(nullptr) | ExcludeGetCount(nullptr), 0u);
+    EXPECT_EQ(ExcludeAdd(nullptr, nullptr), EXCLUDE_BADARG);
+    MemoryList list;
+    EXPECT_EQ(ExcludeAdd(list.get(), nullptr), EXCLUDE_BADARG);
+    ExcludeItem got;
+    EXPECT_EQ(ExcludeGet(list.get(), 0, &got), EXCLUDE_BADARG);   // index equal to the count
+    EXPECT_EQ(ExcludeGet(nullptr, 0, &got), EXCLUDE_BADARG);
+    EXPECT_EQ(ExcludeCheck(nullptr, "C:\\a", 1), N);
+    EXPECT_EQ(ExcludeCheck(list.get(), nullptr, 1), N);
+    std::memset(&got, 'a', sizeof got);
+    ASSERT_EQ(list.Add(got), EXCLUDE_OK);
+    EXPECT_EQ(ExcludeGet(list.get(), 0, nullptr), EXCLUDE_BADARG);
+    ASSERT_EQ(ExcludeGet(list.get(), 0, &got), EXCLUDE_OK);
+    EXPECT_EQ(std::strlen(got.folder), 260u);
+    EXPECT_EQ(std::strlen(got.pattern), 260u);
+}
+
+TEST(ExcludeStore, ChangedFlagFollowsAddDeleteAndSave)
+{
+    MemoryList list;
+    auto changed = [&] { return Head(list.get()).changed; };
+    EXPECT_EQ(changed(), 0u);
+    ASSERT_EQ(list.Add(MakeItem("C:\\a", "")), EXCLUDE_OK);
+    EXPECT_EQ(changed(), 1u);
+    ExcludeFlush(list.get());
+    EXPECT_EQ(changed(), 0u);
+    EXPECT_EQ(list.Add(MakeItem("C:\\a", "")), EXCLUDE_DUPLICATE);
+    EXPECT_EQ(changed(), 0u);
+    ASSERT_EQ(ExcludeDelete(list.get(), "C:\\a", ""), EXCLUDE_OK);
+    EXPECT_EQ(changed(), 1u);
+}
+
+// One item per row: folder, pattern, subfolders; the path (mask 1) and the answer.
+TEST(ExcludeCheck, FoldersAndPatterns)
+{
+    static const struct { const char *folder, *pattern; DWORD sub; const char *path; DWORD expect; } cases[] = {
+        {"C:\\temp", "", 0, "C:\\temp\\a.txt", Y},          {"C:\\temp", "", 0, "C:\\temp\\sub\\a.txt", N},
+        {"C:\\temp", "", 0, "C:\\tempx\\a.txt", N},         {"C:\\temp", "", 0, "D:\\temp\\a.txt", N},
+        {"C:\\temp", "", 1, "C:\\temp\\a\\b\\c.txt", Y},    {"C:\\temp", "", 1, "C:\\tmp\\sub\\a.txt", N},
+        {"c:\\TEMP", "", 0, "C:\\temp\\a.txt", Y},          {"C:\\temp\\", "", 0, "C:\\temp\\a.txt", Y},
+        {"C:\\", "", 0, "C:\\readme.txt", Y},               {"C:\\", "", 0, "C:\\temp\\readme.txt", N},
+        {"C:\\", "", 1, "C:\\temp\\readme.txt", Y},         {"C:\\temp", "", 0, "readme.txt", N},
+        {"C:\\temp\\sub", "", 0, "C:\\temp\\a.txt", N},     {"C:\\temp", "", 0, "\\\\srv\\share\\temp\\x", N},
+        // Drive-less and UNC folders.
+        {"\\temp", "", 0, "D:\\temp\\x.doc", Y},            {"\\temp", "", 0, "\\\\srv\\share\\temp\\x.doc", N},
+        {"\\temp", "", 0, "C:\\other\\temp\\x.doc", N},     {"\\temp", "", 1, "C:\\temp\\deep\\x.doc", Y},
+        {"\\", "", 0, "C:\\file.txt", N},                   {"\\", "", 1, "D:\\a\\b\\file.txt", Y},
+        {"\\\\srv\\share", "", 1, "\\\\srv\\share\\d\\x", Y}, {"\\\\srv\\share", "", 0, "\\\\srv\\share\\d\\x", N},
+        {"\\\\srv\\share", "", 0, "\\\\SRV\\Share\\x.doc", Y}, {"\\\\srv\\share", "", 0, "\\\\srv\\other\\x", N},
+        {"\\\\srv\\share", "", 0, "\\\\srv2\\share\\x", N},  {"\\\\srv", "", 1, "\\\\srv\\share\\x.doc", Y},
+        {"\\\\srv\\share\\dir", "", 0, "\\\\srv\\share\\x", N},
+        {"\\a", "", 0, "\\a\\x.txt", N},                    {"\\", "", 0, "\\a\\x.txt", Y},   // "\a" keeps its root
+        // Patterns.
+        {"", "*.tmp", 0, "C:\\any\\where\\b.tmp", Y},       {"", "*.tmp", 0, "b.tmp", Y},
+        {"", "*.tmp", 0, "C:\\any\\b.doc", N},              {"", "*.TMP", 0, "c:\\A\\B.tmp", Y},
+        {"", "*.exe;*.com", 0, "C:\\a\\x.com", Y},          {"", "*.exe;*.com", 0, "C:\\a\\x.bat", N},
+        {"", "", 0, "C:\\a\\x.bat", N},                     {"", "*.tmp", 0, "C:\\temp\\", N},
+        {"C:\\temp", "*.tmp", 1, "C:\\temp\\sub\\x.tmp", Y}, {"C:\\temp", "*.tmp", 1, "C:\\temp\\x.doc", N},
+        {"C:\\temp", "*.tmp", 0, "C:\\temp\\sub\\x.tmp", N}, {"C:\\temp", "readme.txt", 0, "C:\\temp\\README.TXT", Y},
+        {"\\temp", "*.tmp", 0, "E:\\temp\\x.tmp", Y},
+        // A path ending in a backslash has no name: any pattern passes.
+        {"C:\\temp", "*.tmp", 0, "C:\\temp\\", Y},          {"C:\\temp", "", 0, "C:\\temp\\sub\\", N},
+        {"C:\\temp", "", 1, "C:\\temp\\sub\\", Y},
+        // Wildcards in the path: the folder ends at the backslash before them.
+        {"C:\\temp", "*.tmp", 0, "C:\\temp\\*.tmp", Y},     {"C:\\temp", "*.tmp", 0, "C:\\temp\\*.doc", N},
+        {"C:\\temp", "", 0, "C:\\temp\\a?.txt", Y},         {"", "*.tmp", 0, "\\*.tmp", Y},
+        {"", "*.tmp", 0, "*.tmp", Y},                       {"\\a", "", 0, "\\a\\*.txt", N},
+        {"\\a", "", 0, "C:\\a\\b*\\x.txt", Y},              {"\\a", "b*", 0, "C:\\a\\b*\\x.txt", N},
+    };
+    for (const auto &c : cases) {
+        MemoryList list;
+        ASSERT_EQ(list.Add(MakeItem(c.folder, c.pattern, 1, c.sub)), EXCLUDE_OK);
+        EXPECT_EQ(ExcludeCheck(list.get(), c.path, 1), c.expect)
+            << "'" << c.folder << "' '" << c.pattern << "' sub " << c.sub << ", path '" << c.path << "'";
+    }
+}
+
+TEST(ExcludeCheck, MasksAndTheFirstCoveringItem)
+{
+    static const struct { DWORD itemMask, pathMask, expect; } masks[] = {
+        {2, 1, N}, {2, 3, Y}, {2, 0, N}, {0, 0xFFFFFFFFu, N}, {0x80000000u, 0x80000001u, Y}, {0xFFFFFFFFu, 0x10, Y}};
+    for (const auto &m : masks) {
+        MemoryList list;
+        ASSERT_EQ(list.Add(MakeItem("C:\\temp", "", m.itemMask)), EXCLUDE_OK);
+        EXPECT_EQ(ExcludeCheck(list.get(), "C:\\temp\\a.txt", m.pathMask), m.expect) << m.itemMask << "/" << m.pathMask;
+    }
+    MemoryList list;
+    EXPECT_EQ(ExcludeCheck(list.get(), "C:\\a\\x.txt", 0xFFFFFFFFu), N);
+    for (auto [f, p, mask] : {std::tuple{"C:\\a", "", 1u}, {"C:\\b", "", 4u}, {"", "*.log", 8u}})
+        ASSERT_EQ(list.Add(MakeItem(f, p, mask)), EXCLUDE_OK);
+    static const struct { const char *path; DWORD mask, expect; } cases[] = {
+        {"C:\\b\\x.txt", 1, N}, {"C:\\b\\x.txt", 5, Y}, {"C:\\a\\x.txt", 4, N}, {"C:\\a\\x.txt", 1, Y},
+        {"C:\\c\\x.log", 7, N}, {"C:\\c\\x.log", 8, Y}, {"C:\\c\\x.txt", 0xFFFFFFFFu, N},
+    };
+    for (const auto &c : cases) EXPECT_EQ(ExcludeCheck(list.get(), c.path, c.mask), c.expect) << c.path << " " << c.mask;
+}
+
+TEST(ExcludeCheck, OddPathsNeverCrashNorAllocate)
+{
+    MemoryList list;
+    for (int i = 0; i < 26; ++i) ASSERT_EQ(list.Add(MakeItem("\\d" + std::to_string(i), "*.x;*.y", 1, i & 1)), 0u);
+    ASSERT_EQ(list.Add(MakeItem("\\\\", "", 1, 0)), EXCLUDE_OK);
+    ASSERT_EQ(list.Add(MakeItem(std::string(260, 'x'), "", 1, 1)), EXCLUDE_OK);
+    ASSERT_EQ(list.Add(MakeItem("\\", "*", 1, 1)), EXCLUDE_OK);   // the 29th item covers the rest
+    AllocationCounter counter(GetModuleHandleA("DADADA32.dll"));
+    ASSERT_GT(counter.Redirected(), 0);
+    // The counter sees the library's own allocations (the 30th item grows the array)...
+    ASSERT_EQ(list.Add(MakeItem("C:\\grow", "")), EXCLUDE_OK);
+    EXPECT_GT(counter.Count(), 0);
+    counter.Reset();
+    // ...and none while checking.
+    const std::string odd[] = {"", "\\", "\\\\", "\\\\\\", "C:", "C:\\", "*", "?\\", "\\*", "a\\\\\\b",
+                               std::string(1000, '\\'), "C:\\" + std::string(1000, 'a'),
+                               std::string(500, 'x') + "\\y", "C:\\" + std::string(300, '*'), "\\\\srv\\share\\*.x"};
+    for (const auto &p : odd) {
+        DWORD r = ExcludeCheck(list.get(), p.c_str(), 1);
+        EXPECT_TRUE(r == Y || r == N) << p;
+    }
+    for (int i = 0; i < 1000; ++i)
+        ExcludeCheck(list.get(), ("C:\\d" + std::to_string(i % 40) + "\\sub\\f" + std::to_string(i) + ".z").c_str(), 1);
+    EXPECT_EQ(counter.Count(), 0);
+}
+
+} // namespace
