@@ -68,19 +68,17 @@ TEST(NameValidateItem, Rules)
 TEST(NameWildcardMatch, StarRunsToTheNextDot)
 {
     const struct { const char *patterns, *name; BOOL want; } cases[] = {
-        {"*.EXE", "setup.exe", 1}, {"*.exe", "SETUP.EXE", 1}, {"", "", 1}, {"*.txt", "", 1}, {"abc", "", 1},
-        {"", "a", 0}, {"*", "readme", 1}, {"*", "read.me", 0}, {"*.*", "a.b", 1}, {"*.*", ".x", 1},
-        {"*.*", "abc", 0}, {"*.*", "abc.", 0}, {"*.*", "a.b.c", 0}, {"*.txt", "a.txt", 1}, {"*.txt", ".txt", 1},
-        {"*.txt", "a.b.txt", 0}, {"a*", "ab", 1}, {"a*", "a", 0}, {"a?", "ab", 1}, {"a?", "a", 0},
-        {"a?", "abc", 0}, {"a*z.txt", "abc.txt", 1}, {"*.exe;*.com", "x.com", 1}, {"*.exe;*.com", "x.bat", 0},
-        {"abc;x", "abc", 1}, {";abc", "abc", 1}, {"abc;", "abc", 1}, {"x;abc", "abc", 1},
-        {"*;*.txt", "a.txt", 1}, {"*;*.txt", "readme", 0}, {"ab", "a", 0}, {"ab;a", "a", 1}, {"a", "ab", 0},
-        {"?", ".", 1}, {"\xC4", "\xE4", 0} /* folding is ASCII only */, {"[a]", "[A]", 1},
+        {"*.EXE", "setup.exe", 1}, {"*.exe", "SETUP.EXE", 1}, {"", "", 1}, {"*.txt", "", 1}, {"abc", "", 1}, {"", "a", 0},
+        {"*", "readme", 1}, {"*", "read.me", 0}, {"*.*", "a.b", 1}, {"*.*", ".x", 1}, {"*.*", "abc", 0}, {"*.*", "abc.", 0},
+        {"*.*", "a.b.c", 0}, {"*.txt", "a.txt", 1}, {"*.txt", ".txt", 1}, {"*.txt", "a.b.txt", 0}, {"a*", "ab", 1},
+        {"a*", "a", 0}, {"a?", "ab", 1}, {"a?", "a", 0}, {"a?", "abc", 0}, {"a*z.txt", "abc.txt", 1}, {"?", ".", 1},
+        {"*.exe;*.com", "x.com", 1}, {"*.exe;*.com", "x.bat", 0}, {"abc;x", "abc", 1}, {";abc", "abc", 1},
+        {"abc;", "abc", 1}, {"x;abc", "abc", 1}, {"*;*.txt", "a.txt", 1}, {"*;*.txt", "readme", 0}, {"ab", "a", 0},
+        {"ab;a", "a", 1}, {"a", "ab", 0}, {"\xC4", "\xE4", 0} /* folding is ASCII only */, {"[a]", "[A]", 1},
         {nullptr, "a", 0}, {"a", nullptr, 0},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(c.want, NameWildcardMatch(c.patterns, c.name)) << (c.patterns ? c.patterns : "(null)") << " ~ "
-                                                                 << (c.name ? c.name : "(null)");
+        EXPECT_EQ(c.want, NameWildcardMatch(c.patterns, c.name)) << c.patterns << " ~ " << c.name;
 }
 
 TEST(NameSeparatePath, FolderAndPattern)

@@ -25,7 +25,7 @@ TEST(NameAppend, FileAndExtension)
     for (const auto &c : cases) {
         char buf[300];
         std::strcpy(buf, c.path);
-        EXPECT_EQ(c.ok, c.fn(buf, c.size, c.name)) << c.path << " + " << (c.name ? c.name : "null") << " in " << c.size;
+        EXPECT_EQ(c.ok, c.fn(buf, c.size, c.name)) << c.path << " + " << c.name << " in " << c.size;
         EXPECT_STREQ(c.result, buf) << c.path << " in " << c.size;
     }
     EXPECT_EQ(0, NameAppendFile(nullptr, 16, "a"));

@@ -15,7 +15,7 @@ TEST(NameReturnUNC, ServerAndShare)
     };
     for (const auto &c : cases) {
         char out[16] = "untouched";
-        EXPECT_EQ(c.ok, dada::NameReturnUNCServer(c.path, c.size, out)) << (c.path ? c.path : "null") << " " << c.size;
+        EXPECT_EQ(c.ok, dada::NameReturnUNCServer(c.path, c.size, out)) << c.path << " " << c.size;
         if (c.out) EXPECT_STREQ(c.out, out) << c.size;
         if (c.size < 10) EXPECT_STREQ(&"untouched"[c.size], out + c.size) << "past the size " << c.size;
     }
