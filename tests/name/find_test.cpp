@@ -19,40 +19,30 @@ struct Rec {
 };
 std::ostream &operator<<(std::ostream &os, const Rec &r) { return os << r.kind << ":" << r.path << "|" << r.name; }
 
-struct Walk {
+DWORD WINAPI Collect(FindFileRecord *r);
+struct Walk {   // every record of one FindAllFiles call; the procedure answers 0 at record `stopAt`
     std::vector<Rec> recs;
-    int stopAt = -1;              // answer 0 for this record
+    int stopAt;
     bool pathTerminated = true;   // every path field ended within its 260 bytes
-    size_t count(DWORD kind) const
+    Walk(const std::string &folder, DWORD recurse, int stop = -1) : stopAt(stop)
     {
-        return std::count_if(recs.begin(), recs.end(), [&](const Rec &r) { return r.kind == kind; });
+        EXPECT_EQ(1, FindAllFiles(folder.c_str(), recurse, Collect, reinterpret_cast<UINT_PTR>(this)));
     }
-    size_t named(const std::string &n) const
+    size_t count(DWORD kind, const char *name = nullptr) const
     {
-        return std::count_if(recs.begin(), recs.end(), [&](const Rec &r) { return r.name == n; });
+        return std::count_if(recs.begin(), recs.end(), [&](const Rec &r) { return name ? r.name == name : r.kind == kind; });
     }
+    std::vector<Rec> sorted() const { auto v = recs; std::sort(v.begin(), v.end()); return v; }
 };
-
 DWORD WINAPI Collect(FindFileRecord *r)
 {
     auto *w = reinterpret_cast<Walk *>(r->userValue);
     w->pathTerminated = w->pathTerminated && memchr(r->path, 0, sizeof r->path);
-    w->recs.push_back({r->kind, std::string(r->path, strnlen(r->path, sizeof r->path)), r->name,
-                       r->sizeLow, r->attributes});
+    w->recs.push_back({r->kind, std::string(r->path, strnlen(r->path, sizeof r->path)), r->name, r->sizeLow, r->attributes});
     return int(w->recs.size()) - 1 == w->stopAt ? 0 : 1;
 }
 
-Walk WalkTree(const std::string &folder, DWORD recurse, int stopAt = -1)
-{
-    Walk w;
-    w.stopAt = stopAt;
-    EXPECT_EQ(1, FindAllFiles(folder.c_str(), recurse, Collect, reinterpret_cast<UINT_PTR>(&w)));
-    return w;
-}
-
-std::vector<Rec> Sorted(std::vector<Rec> v) { std::sort(v.begin(), v.end()); return v; }
-
-// Folders and one-byte files of any path length (the long-path wide calls).
+// Folders and one-byte files of any path length, through the long-path wide calls.
 std::wstring Long(const std::string &p) { return L"\\\\?\\" + std::wstring(p.begin(), p.end()); }
 bool Make(const std::string &path, bool folder = false)
 {
@@ -61,7 +51,6 @@ bool Make(const std::string &path, bool folder = false)
     DWORD done;
     return h != INVALID_HANDLE_VALUE && WriteFile(h, "x", 1, &done, nullptr) && CloseHandle(h);
 }
-
 void RemoveLong(const std::wstring &path)
 {
     WIN32_FIND_DATAW fd;
@@ -80,14 +69,12 @@ void RemoveLong(const std::wstring &path)
 struct LongTree {
     explicit LongTree(std::string r) : root(std::move(r)) { Make(root, true); }
     ~LongTree() { RemoveLong(Long(root)); }
-    // Nested folders below the root until the path is `length` characters.
-    std::string Chain(size_t length) const
+    std::string Chain(size_t length) const   // nested folders until the path is `length` characters
     {
         std::string p = root;
         while (p.size() + 1 < length) {
             size_t left = length - p.size();
-            p += "\\" + std::string(left > 32 ? 30 : left - 1, 'p');
-            if (!Make(p, true)) break;
+            if (!Make(p += "\\" + std::string(left > 32 ? 30 : left - 1, 'p'), true)) break;
         }
         return p;
     }
@@ -109,28 +96,27 @@ protected:
 TEST_F(FindTest, FlatWalkReportsEveryEntryOnce)
 {
     const std::vector<Rec> want = {{0, d_, "a.txt"}, {1, d_, "empty"}, {0, d_, "hidden"}, {1, d_, "sub"}};
-    for (std::string folder : {d_, d_ + "\\"}) {
-        Walk w = WalkTree(folder, 0);
-        EXPECT_EQ(want, Sorted(w.recs)) << folder;
+    for (const auto &[folder, recurse] : {std::pair{d_, 0}, {d_ + "\\", 0}, {d_, 2} /* only exactly 1 recurses */}) {
+        Walk w(folder, recurse);
+        EXPECT_EQ(want, w.sorted()) << folder << " " << recurse;
         for (const Rec &r : w.recs) {
             EXPECT_EQ(r.kind == 0 ? 1u : 0u, r.size) << r.name;
             DWORD bits = r.name == "hidden" ? KVATTR_HIDDEN : r.kind == 1 ? KVATTR_DIRECTORY : 0;
             EXPECT_EQ(bits, r.attributes & (KVATTR_HIDDEN | KVATTR_DIRECTORY)) << r.name;
         }
     }
-    EXPECT_EQ(want, Sorted(WalkTree(d_, 2).recs));   // only exactly 1 recurses
 }
 
-TEST_F(FindTest, RecursiveWalkNestsFolderRecords)
+TEST_F(FindTest, RecursiveWalkNestsFolderRecordsAndStops)
 {
-    Walk w = WalkTree(d_, 1);
-    const std::vector<Rec> want = {
+    Walk w(d_, 1);
+    std::vector<Rec> want = {
         {0, d_, "a.txt"}, {1, d_, "empty"}, {2, d_, ""}, {2, d_, ""}, {0, d_, "hidden"}, {1, d_, "sub"},
         {1, d_ + "\\sub", "deeper"}, {0, d_ + "\\sub", "f"}, {2, d_ + "\\sub", ""}, {0, d_ + "\\sub\\deeper", "g"},
     };
-    ASSERT_EQ(Sorted(want), Sorted(w.recs));
-    // A folder record, then its contents, then the end record naming its parent.
-    for (size_t i = 0; i < w.recs.size(); ++i) {
+    std::sort(want.begin(), want.end());
+    ASSERT_EQ(want, w.sorted());
+    for (size_t i = 0; i < w.recs.size(); ++i) {   // a folder record, its contents, an end record naming its parent
         if (w.recs[i].kind != 1) continue;
         std::string inside = w.recs[i].path + "\\" + w.recs[i].name;
         size_t j = i + 1;
@@ -138,15 +124,10 @@ TEST_F(FindTest, RecursiveWalkNestsFolderRecords)
         ASSERT_LT(j, w.recs.size()) << inside;
         EXPECT_EQ((Rec{2, w.recs[i].path, ""}), w.recs[j]) << inside;
     }
-}
-
-TEST_F(FindTest, ProcedureStopsTheWalk)
-{
-    Walk all = WalkTree(d_, 1);
-    for (size_t stop = 0; stop < all.recs.size(); ++stop) {
-        Walk w = WalkTree(d_, 1, int(stop));
-        ASSERT_EQ(stop + 1, w.recs.size());
-        EXPECT_TRUE(std::equal(w.recs.begin(), w.recs.end(), all.recs.begin()));
+    for (size_t stop = 0; stop < w.recs.size(); ++stop) {   // the procedure's 0 ends the walk at once
+        Walk part(d_, 1, int(stop));
+        ASSERT_EQ(stop + 1, part.recs.size());
+        EXPECT_TRUE(std::equal(part.recs.begin(), part.recs.end(), w.recs.begin()));
     }
 }
 
@@ -159,9 +140,9 @@ TEST_F(FindTest, CallerValueAndBadArguments)
     EXPECT_EQ(value, seen);
     EXPECT_EQ(0, FindAllFiles(nullptr, 1, proc, 0));
     EXPECT_EQ(0, FindAllFiles(d_.c_str(), 1, nullptr, 0));
-    EXPECT_TRUE(WalkTree(d_ + "\\missing", 1).recs.empty());
-    EXPECT_TRUE(WalkTree(std::string(600, 'x'), 1).recs.empty());
-    for (const Rec &r : WalkTree("C:\\", 0).recs) EXPECT_EQ("C:", r.path);
+    EXPECT_TRUE(Walk(d_ + "\\missing", 1).recs.empty());
+    EXPECT_TRUE(Walk(std::string(600, 'x'), 1).recs.empty());
+    for (const Rec &r : Walk("C:\\", 0).recs) EXPECT_EQ("C:", r.path);
 }
 
 TEST(FindAllFiles, PathOf260CharactersIsLeftWithKind3)
@@ -172,7 +153,7 @@ TEST(FindAllFiles, PathOf260CharactersIsLeftWithKind3)
     ASSERT_GE(longDir.size(), 260u);
     ASSERT_TRUE(Make(longDir, true) && Make(longDir + "\\f1") && Make(longDir + "\\f2") && Make(parent + "\\after"));
 
-    Walk w = WalkTree(tree.root, 1);
+    Walk w(tree.root, 1);
     EXPECT_FALSE(w.pathTerminated);   // the 260-byte path field is full
     auto at = std::find_if(w.recs.begin(), w.recs.end(), [](const Rec &r) { return r.kind == 3; });
     ASSERT_TRUE(at != w.recs.end() && at + 1 != w.recs.end());
@@ -180,10 +161,8 @@ TEST(FindAllFiles, PathOf260CharactersIsLeftWithKind3)
     EXPECT_TRUE(at->name == "f1" || at->name == "f2");
     EXPECT_EQ((Rec{2, parent, at->name}), at[1]);   // the end record keeps the other fields
     EXPECT_EQ(1u, w.count(3));
-    EXPECT_EQ(1u, w.named("after"));
-
-    // Started in such a folder: one kind-3 record and the walk is over.
-    Walk top = WalkTree(longDir, 1);
+    EXPECT_EQ(1u, w.count(0, "after"));
+    Walk top(longDir, 1);   // started there: one kind-3 record and the walk is over
     ASSERT_EQ(1u, top.recs.size());
     EXPECT_EQ(3u, top.recs[0].kind);
 }
@@ -192,26 +171,23 @@ TEST(FindAllFiles, NameTooLongForTheBufferIsNotEntered)
 {
     dadatest::TempDir dir;
     LongTree tree(dir.file("n"));
-    std::string parent = tree.Chain(258), huge = parent + "\\" + std::string(255, 'h');
+    std::string parent = tree.Chain(258), hname(255, 'h'), huge = parent + "\\" + hname;
     ASSERT_EQ(258u, parent.size());
     ASSERT_TRUE(Make(huge, true) && Make(huge + "\\inside") && Make(parent + "\\sibling"));
-
-    Walk w = WalkTree(tree.root, 1);
+    Walk w(tree.root, 1);
     EXPECT_TRUE(w.pathTerminated);
     EXPECT_EQ(0u, w.count(3));
-    EXPECT_EQ(0u, w.named("inside"));
-    EXPECT_EQ(1u, w.named(std::string(255, 'h')));
-    EXPECT_EQ(1u, w.named("sibling"));
+    EXPECT_EQ(0u, w.count(0, "inside"));
+    EXPECT_EQ(1u, w.count(0, hname.c_str()));
+    EXPECT_EQ(1u, w.count(0, "sibling"));
 }
 
 TEST(FindAllFiles, TreeDeeperThan120LevelsStopsDescending)
 {
-    // A short root keeps 125 levels of one-letter folders under 260 characters.
-    LongTree tree("C:\\dq" + std::to_string(GetCurrentProcessId()));
+    LongTree tree("C:\\dq" + std::to_string(GetCurrentProcessId()));   // short root: 125 levels fit in 260
     std::string p = tree.root;
     for (int level = 1; level <= 125; ++level) ASSERT_TRUE(Make(p += "\\a", true)) << level;
-    ASSERT_LT(p.size(), 260u);
-    Walk w = WalkTree(tree.root, 1);
+    Walk w(tree.root, 1);
     EXPECT_EQ(120u, w.count(1));
     EXPECT_EQ(119u, w.count(2));
     EXPECT_EQ(tree.root, w.recs.back().path);   // the walk climbed back to the top
@@ -219,10 +195,8 @@ TEST(FindAllFiles, TreeDeeperThan120LevelsStopsDescending)
 
 TEST(SysAttrToKvAttr, BitTable)
 {
-    const std::pair<DWORD, DWORD> cases[] = {
-        {0x31, 0x13}, {0x100, 0}, {0, 0}, {0x20, 0x01}, {0x10, 0x02}, {0x02, 0x04}, {0x80, 0x08},
-        {0x01, 0x10}, {0x04, 0x20}, {0xFFFFFFFF, 0x3F}, {0x800 | 0x2, 0x04},
-    };
+    const std::pair<DWORD, DWORD> cases[] = {{0x31, 0x13}, {0x100, 0}, {0, 0}, {0x20, 0x01}, {0x10, 0x02}, {0x02, 0x04},
+                                             {0x80, 0x08}, {0x01, 0x10}, {0x04, 0x20}, {0xFFFFFFFF, 0x3F}, {0x802, 0x04}};
     for (auto [win32, kv] : cases) {
         DWORD out = 0xDEAD;
         SysAttrToKvAttr(win32, &out);

@@ -1,25 +1,17 @@
-// Every path function on random bytes: answers stay inside the caller's
-// buffers, whatever the input.
+// Every path function on random bytes: answers stay inside the caller's buffers.
 #include <gtest/gtest.h>
 #include "dadada32.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
 namespace {
 
-constexpr char kCanary = '\x7E';
-
-struct Guarded {
+struct Guarded {   // a 261-byte path buffer followed by guard bytes
     char bytes[261 + 16];
-    Guarded() { std::memset(bytes, kCanary, sizeof bytes); }
-    char *get() { return bytes; }
-    bool intact(size_t used) const
-    {
-        for (size_t i = used; i < sizeof bytes; ++i)
-            if (bytes[i] != kCanary) return false;
-        return true;
-    }
+    Guarded() { std::memset(bytes, 0x7E, sizeof bytes); }
+    bool intact(size_t used) const { return std::all_of(bytes + used, std::end(bytes), [](char b) { return b == 0x7E; }); }
 };
 
 std::string RandomPath(unsigned &seed)
@@ -37,30 +29,24 @@ TEST(PathGarbage, NoFunctionWritesPastItsBuffer)
     for (int i = 0; i < 3000; ++i) {
         std::string p = RandomPath(seed), q = RandomPath(seed);
         const char *s = p.c_str();
-
-        // Each output in a fresh guarded buffer of the size the call is given.
-        auto fits = [](size_t size, auto call) {
-            Guarded out;
-            call(out.get());
-            return out.intact(size);
-        };
-        ASSERT_TRUE(fits(261, [&](char *o) { NameReturnFile(s, o); })) << i;
-        ASSERT_TRUE(fits(261, [&](char *o) { Guarded other; NameSeparatePath(s, o, other.get());
-                                             EXPECT_TRUE(other.intact(261)); })) << i;
-        ASSERT_TRUE(fits(16, [&](char *o) { NameReturnExtension(s, o, 16); })) << i;
-        ASSERT_TRUE(fits(200, [&](char *o) { NameReturnLongName(s, o, 200); })) << i;
-        ASSERT_TRUE(fits(7, [&](char *o) { NameReturnIllegalChars(o, 7, i & 1, i & 2 ? 1 : 0); })) << i;
-
+        Guarded a, b, c, d, e;
+        NameReturnFile(s, a.bytes);
+        NameSeparatePath(s, b.bytes, c.bytes);
+        NameReturnExtension(s, d.bytes, 16);
+        NameReturnLongName(s, e.bytes, 200);
+        ASSERT_TRUE(a.intact(261) && b.intact(261) && c.intact(261) && d.intact(16) && e.intact(200)) << i;
+        Guarded illegal;
+        NameReturnIllegalChars(illegal.bytes, 7, i & 1, i & 2 ? 1 : 0);
+        ASSERT_TRUE(illegal.intact(7)) << i;
         if (p.size() <= 260) {   // in place: the callers' buffers hold a path
-            Guarded c;
-            std::memcpy(c.get(), s, p.size() + 1);
-            NameAppendFile(c.get(), 261, q.c_str());
-            ASSERT_TRUE(c.intact(261)) << i;
-            NameAppendExtension(c.get(), 261, q.c_str());
-            NameStripExtension(c.get());
-            NameStripFile(c.get());
-            NameOutputFormat(c.get());
-            ASSERT_TRUE(c.intact(261)) << i;
+            Guarded in;
+            std::memcpy(in.bytes, s, p.size() + 1);
+            NameAppendFile(in.bytes, 261, q.c_str());
+            NameAppendExtension(in.bytes, 261, q.c_str());
+            NameStripExtension(in.bytes);
+            NameStripFile(in.bytes);
+            NameOutputFormat(in.bytes);
+            ASSERT_TRUE(in.intact(261)) << i;
         }
         NameWildcardMatch(s, q.c_str());
         NameValidateItem(s, 6);

@@ -1,28 +1,48 @@
-// Table runners shared by the path tests: one input, one expected text.
+// Table runners shared by the path tests.
 #pragma once
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <cstring>
+#include <string>
 
 struct PathCase { const char *in; const char *out; };
+struct BoolCase { const char *in; BOOL want; };
+struct AtCase { const char *in; int at; };   // answer points `at` bytes into the input, -1: null
+struct ValidCase { const char *item; DWORD flags; BOOL want; };
 
 // Functions that change a path in place.
-template <size_t N> void CheckInPlace(void(WINAPI *fn)(LPSTR), const PathCase (&cases)[N])
+template <class Fn, size_t N> void CheckInPlace(Fn fn, const PathCase (&cases)[N])
 {
     for (const auto &c : cases) {
         char buf[300];
-        std::strcpy(buf, c.in);
-        fn(buf);
+        fn(std::strcpy(buf, c.in));
         EXPECT_STREQ(c.out, buf) << c.in;
     }
 }
 
 // Functions that write a part of the path into a 261-byte buffer.
-template <size_t N> void CheckPart(void(WINAPI *fn)(LPCSTR, LPSTR), const PathCase (&cases)[N])
+template <class Fn, size_t N> void CheckPart(Fn fn, const PathCase (&cases)[N])
 {
     for (const auto &c : cases) {
         char out[261] = "garbage";
         fn(c.in, out);
         EXPECT_STREQ(c.out, out) << c.in;
     }
+}
+
+// Predicates; a null argument always answers 0 / null.
+template <class Fn, size_t N> void CheckBool(Fn fn, const BoolCase (&cases)[N])
+{
+    for (const auto &c : cases) EXPECT_EQ(c.want, fn(c.in)) << c.in;
+    EXPECT_EQ(0, fn(nullptr));
+}
+template <class Fn, size_t N> void CheckAt(Fn fn, const AtCase (&cases)[N])
+{
+    for (const auto &c : cases) EXPECT_EQ(c.at < 0 ? nullptr : c.in + c.at, fn(c.in)) << c.in;
+    EXPECT_EQ(nullptr, fn(nullptr));
+}
+template <class Fn, size_t N> void CheckValid(Fn fn, const ValidCase (&cases)[N])
+{
+    for (const auto &c : cases) EXPECT_EQ(c.want, fn(c.item, c.flags)) << c.item << " flags " << c.flags;
+    EXPECT_EQ(0, fn(nullptr, 6));
 }
