@@ -24,3 +24,18 @@ function(dada_use_def target def)
       COMMENT "Import library of ${target} with stdcall names")
   endif()
 endfunction()
+
+# dada_companion_library(target OUTPUT name DEF file.def SOURCES ...)
+#   One of our platform libraries: a DLL named `name`, exports from its .def,
+#   public headers in include/ beside the CMakeLists that calls this.
+function(dada_companion_library target)
+  cmake_parse_arguments(C "" "OUTPUT;DEF" "SOURCES" ${ARGN})
+  add_library(${target} SHARED ${C_SOURCES})
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${C_OUTPUT}
+                        IMPORT_PREFIX "lib" IMPORT_SUFFIX ".dll.a")
+  target_include_directories(${target}
+    PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include
+    PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  target_link_options(${target} PRIVATE ${DADA_DLL_LINK})
+  dada_use_def(${target} ${CMAKE_CURRENT_SOURCE_DIR}/${C_DEF})
+endfunction()
