@@ -1,5 +1,5 @@
 #include "procedures.h"
-#include "wildcard.h"
+#include "common/wildcard.h"
 
 #include <algorithm>
 #include <string>
@@ -103,7 +103,7 @@ Answer ReadDirectory(const std::vector<Arg> &in, DWORD room)
             DWORD index = 0;
             do {
                 bool folder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-                bool wanted = folder || (!foldersOnly && (pattern.empty() || MatchPatternList(pattern, fd.cFileName)));
+                bool wanted = folder || (!foldersOnly && (pattern.empty() || dada::WildcardMatch(pattern.c_str(), fd.cFileName)));
                 if (!wanted) continue;
                 if (index >= start &&
                     !list.add(static_cast<BYTE>(folder ? RPC_ENTRY_FOLDER : RPC_ENTRY_FILE), fd.cFileName)) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <cstddef>
 #include <string_view>
+#include "common/wildcard.h"
 
 namespace dada {
 
@@ -14,8 +15,7 @@ inline constexpr size_t kPathBuffer = kPathChars + 1;
 // (kPathBuffer bytes) and terminates it.  Answers the copied length.
 size_t CopyPath(char *dst, const char *src);
 
-// ASCII-only case folding, as every path comparison uses.
-constexpr char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+// ASCII-only case folding, as every path comparison uses (AsciiLower).
 constexpr bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool EqualsNoCase(std::string_view a, std::string_view b);
 

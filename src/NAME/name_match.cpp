@@ -9,55 +9,9 @@
 
 using namespace dada;
 
-namespace {
-
-// Moves past the characters that are neither `stop` nor the terminator.
-const char *SkipTo(const char *p, char stop)
-{
-    while (*p && *p != stop) ++p;
-    return p;
-}
-
-} // namespace
-
-// One pass over the pattern list, no copying.  A '*' runs to the next dot of
-// the name (and of the pattern list), a ';' starts the next pattern, letters
-// compare without ASCII case.
 extern "C" BOOL WINAPI NameWildcardMatch(LPCSTR patterns, LPCSTR name)
 {
-    if (!patterns || !name) return FALSE;
-    const char *p = patterns, *n = name;
-    for (;;) {
-        if (!*n && *p && *p != ';') {   // the name ran out inside a pattern
-            p = SkipTo(p, ';');
-            n = name;
-        }
-        switch (*p) {
-        case '\0':
-            return *n ? FALSE : TRUE;
-        case ';':
-            if (!*n) return TRUE;
-            n = name;
-            ++p;
-            break;
-        case '?':
-            ++p;
-            ++n;
-            break;
-        case '*':
-            p = SkipTo(p, '.');
-            n = SkipTo(n, '.');
-            break;
-        default:
-            if (AsciiLower(*p) == AsciiLower(*n)) {
-                ++p;
-                ++n;
-            } else {
-                p = SkipTo(p, ';');
-            }
-            break;
-        }
-    }
+    return WildcardMatch(patterns, name) ? TRUE : FALSE;
 }
 
 extern "C" void WINAPI NameSeparatePath(LPCSTR item, LPSTR folder, LPSTR pattern)
