@@ -56,4 +56,11 @@
 #define IDS_READ_DIR_FAILED     100
 #define IDS_READ_VOLUMES_FAILED 101
 
+/* The remote browser (browse.rc): its dialog, the dialog's controls and
+ * the tree's bitmap. */
+#define IDD_REMOTE_BROWSE       101
+#define IDB_BROWSE_TREE         102
+#define IDC_BROWSE_TREE         1000
+#define IDC_BROWSE_PROMPT       1002
+
 #endif

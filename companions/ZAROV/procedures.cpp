@@ -35,6 +35,22 @@ void AddList(Answer &a, const NameList &list)
     a.out.push_back({RPC_ARG_BYTES, std::move(bytes)});
 }
 
+// A search path in the share form that a browser composes for a named
+// server, \\NAME\X$\REST, names this machine's X:\REST; any other path is
+// taken as it stands.  False for a UNC path that names no drive share.
+bool LocalSearchPath(std::string &path)
+{
+    if (path.size() < 2 || path[0] != '\\' || path[1] != '\\') return true;
+    const size_t share = path.find('\\', 2);
+    if (share == std::string::npos || share == 2 || path.size() < share + 3) return false;
+    const char letter = path[share + 1];
+    const bool isLetter = (letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z');
+    if (!isLetter || path[share + 2] != '$' || (path.size() > share + 3 && path[share + 3] != '\\'))
+        return false;
+    path = std::string{letter, ':'} + path.substr(share + 3);
+    return true;
+}
+
 // Closes a directory search on every way out.
 struct Search {
     HANDLE h;
@@ -86,6 +102,7 @@ Answer ReadDirectory(const std::vector<Arg> &in, DWORD room)
     if (!KindsMatch(in, kDirectoryKinds) || room < 2 || !Text(in[1], path) || path.empty() ||
         (in[2].number() != 0 && !Text(in[3], pattern)))
         return Failed(RPC_E_BAD_ARGUMENTS);
+    if (!LocalSearchPath(path)) return Failed(RPC_E_NOT_FOUND);
     DWORD start = in[4].number();
     bool foldersOnly = in[5].number() == RPC_MODE_FOLDERS_ONLY;
 
