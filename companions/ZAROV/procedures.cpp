@@ -1,5 +1,7 @@
 #include "procedures.h"
-#include "common/wildcard.h"
+#include "dada/ascii.h"
+#include "dada/handle.h"
+#include "dada/wildcard.h"
 
 #include <algorithm>
 #include <string>
@@ -44,18 +46,11 @@ bool LocalSearchPath(std::string &path)
     const size_t share = path.find('\\', 2);
     if (share == std::string::npos || share == 2 || path.size() < share + 3) return false;
     const char letter = path[share + 1];
-    const bool isLetter = (letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z');
-    if (!isLetter || path[share + 2] != '$' || (path.size() > share + 3 && path[share + 3] != '\\'))
+    if (!dada::IsAsciiLetter(letter) || path[share + 2] != '$' || (path.size() > share + 3 && path[share + 3] != '\\'))
         return false;
     path = std::string{letter, ':'} + path.substr(share + 3);
     return true;
 }
-
-// Closes a directory search on every way out.
-struct Search {
-    HANDLE h;
-    ~Search() { if (h != INVALID_HANDLE_VALUE) FindClose(h); }
-};
 
 } // namespace
 
@@ -110,8 +105,8 @@ Answer ReadDirectory(const std::vector<Arg> &in, DWORD room)
     DWORD next = RPC_CONTINUATION_DONE;
     if (start != RPC_CONTINUATION_DONE) {
         WIN32_FIND_DATAA fd;
-        Search search{FindFirstFileA(path.c_str(), &fd)};
-        if (search.h == INVALID_HANDLE_VALUE) {
+        dada::UniqueFind search{FindFirstFileA(path.c_str(), &fd)};
+        if (!search) {
             DWORD e = GetLastError();
             if (e != ERROR_FILE_NOT_FOUND && e != ERROR_NO_MORE_FILES) return Failed(RPC_E_NOT_FOUND);
         } else {
@@ -129,7 +124,7 @@ Answer ReadDirectory(const std::vector<Arg> &in, DWORD room)
                     break;
                 }
                 ++index;
-            } while (FindNextFileA(search.h, &fd));
+            } while (FindNextFileA(search.get(), &fd));
         }
     }
     Answer a;

@@ -3,6 +3,7 @@
 // directory search.  The remote-call road is handed over to remote_calls.
 #include "RFDIR/rfdir.h"
 #include "RFTREEVW/rftreevw.h"
+#include "dada/handle.h"
 
 #include <cstdio>
 #include <memory>
@@ -16,7 +17,6 @@ constexpr size_t kRootPart = 64;     // the probed root; the item text after it
 constexpr char kFirstDrive = 'A', kLastDrive = 'Y';   // Z is never probed
 
 struct HeapDeleter { void operator()(char *p) const { HeapFree(GetProcessHeap(), 0, p); } };
-struct SearchCloser { void operator()(HANDLE h) const { FindClose(h); } };
 
 // The item type of an accepted drive, or kItemTypes for one that is skipped.
 DWORD DriveItemType(UINT platformType, bool local)
@@ -83,9 +83,8 @@ BOOL ListDirectory(HWND tree, LPCSTR search, HTREEITEM parent, DWORD mode, LPCST
     BOOL result = TRUE;
     DWORD counted = 0;
     WIN32_FIND_DATAA entry;
-    std::unique_ptr<void, SearchCloser> handle(FindFirstFileA(search ? search : "", &entry));
-    if (handle.get() == INVALID_HANDLE_VALUE) {
-        handle.release();
+    UniqueFind handle(FindFirstFileA(search ? search : "", &entry));
+    if (!handle) {
         const DWORD error = GetLastError();
         OutputDebugStringA("FindFirstFile returned invalid handle");
         SetLastError(error);

@@ -5,7 +5,7 @@
 #include "RFDIR/rfdir.h"
 #include "RFTREEVW/rftreevw.h"
 #include "REMOTE/binding.h"
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 #include "zarov.h"
 
 #include <algorithm>
