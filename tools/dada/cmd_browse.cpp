@@ -28,7 +28,7 @@ int RunBrowse(const dadatool::Args &args)
     info.pathSize = sizeof path;
     info.mode = files ? 0 : BROWSE_FOLDERS_ONLY;
     info.titleId = files ? IDS_BROWSE_TITLE_FILES : IDS_BROWSE_TITLE;
-    info.promptId = o.has("files-only") ? IDS_BROWSE_PROMPT_FILES : IDS_BROWSE_PROMPT;
+    info.promptId = o.has("files-only") ? IDS_BROWSE_PROMPT_FILES : files ? IDS_BROWSE_PROMPT_ANY : IDS_BROWSE_PROMPT;
     info.pattern = o.has("pattern") ? pattern.c_str() : nullptr;
     info.filesOnly = o.has("files-only") ? 1 : 0;
 

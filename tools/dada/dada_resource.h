@@ -5,4 +5,5 @@
 #define IDS_BROWSE_TITLE_FILES  2
 #define IDS_BROWSE_PROMPT       3
 #define IDS_BROWSE_PROMPT_FILES 4
+#define IDS_BROWSE_PROMPT_ANY   5
 #endif
