@@ -1,6 +1,6 @@
-// The name lists of remote replies, read into a tree control: the formats
-// as a table, then arbitrary bytes and counts with the list's end against
-// a page that may not be read.
+// The browse tree without its dialog: the name lists of remote replies (the
+// formats as a table, then arbitrary bytes and counts with the list's end
+// against a page that may not be read), and the path and expansion steps.
 #include "RFTREEVW/rftreevw.h"
 
 #include <gtest/gtest.h>
@@ -112,6 +112,97 @@ TEST_F(NameList, ArbitraryBytesNeverReadPastTheCount)
         ASSERT_LE(Items().size(), bytes.size());
     }
     EXPECT_EQ(TreeAddNameList(tree_, 100, nullptr, nullptr, kTypedList), nullptr);
+}
+
+} // namespace
+
+// The tree's path steps, on items built by hand; the reader is replaced by
+// stubs that record what the tree asks of it.
+namespace dada::browse {
+std::vector<std::string> g_listed;
+BOOL ListDrives(HWND, HTREEITEM, LPCSTR) { g_listed.push_back("drives"); return TRUE; }
+BOOL ListDirectory(HWND, LPCSTR search, HTREEITEM, DWORD, LPCSTR) { g_listed.push_back(search); return TRUE; }
+void ShowErrorBox() {}
+} // namespace dada::browse
+
+namespace {
+
+TEST_F(NameList, SearchAndResultPaths)
+{
+    struct {
+        const char *server;
+        std::vector<std::pair<const char *, DWORD>> chain;   // from the top, with item types
+        const char *search, *result;
+    } cases[] = {
+        {nullptr, {{"My Computer", kComputerItem}}, "", ""},
+        {"SERVER", {{"SERVER", kComputerItem}}, "", ""},
+        {nullptr, {{"My Computer", kComputerItem}, {"C:\\", kFixedDriveItem}}, "C:\\\\*.*", "C:\\"},
+        {nullptr, {{"My Computer", kComputerItem}, {"C:\\", kFixedDriveItem}, {"WINDOWS", kFolderItem}},
+         "C:\\WINDOWS\\*.*", "C:\\WINDOWS"},
+        {nullptr, {{"My Computer", kComputerItem}, {"C:\\", kFixedDriveItem}, {"WINDOWS", kFolderItem}, {"WIN.INI", kFileItem}},
+         "C:\\WINDOWS\\WIN.INI\\*.*", "C:\\WINDOWS\\WIN.INI"},
+        {"SERVER", {{"SERVER", kComputerItem}, {"C:\\", kNetworkDriveItem}}, "\\\\SERVER\\C$\\\\*.*", "C:\\"},
+        {"SERVER", {{"SERVER", kComputerItem}, {"C:\\", kFolderItem}, {"WINDOWS", kFolderItem}},
+         "\\\\SERVER\\C$\\WINDOWS\\*.*", "C:\\WINDOWS"},
+        {"SRV", {{"SRV", kComputerItem}, {"D:\\", kFolderItem}, {"A$B", kFolderItem}}, "\\\\SRV\\D$\\A$B\\*.*", "D:\\A$B"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.search);
+        TreeView_DeleteAllItems(tree_);
+        HTREEITEM item = nullptr;
+        for (const auto &[text, type] : c.chain) item = TreeAddItem(tree_, text, item, type);
+        TVITEMA record{};
+        record.hItem = item;
+        char path[kSearchBuffer] = "junk";
+        EXPECT_TRUE(TreeBuildPath(tree_, record, path, kBrowsePath, c.server));
+        EXPECT_STREQ(path, c.search);
+        TreeSelectionPath(path, c.server);
+        EXPECT_STREQ(path, c.result);
+    }
+    // A path longer than its buffer is not composed.
+    TreeView_DeleteAllItems(tree_);
+    HTREEITEM item = TreeAddItem(tree_, "My Computer", nullptr, kComputerItem);
+    item = TreeAddItem(tree_, "C:\\", item, kFixedDriveItem);
+    const std::string name(100, 'n');
+    for (int depth = 0; depth < 3; ++depth) item = TreeAddItem(tree_, name.c_str(), item, kFolderItem);
+    char path[kSearchBuffer] = "junk";
+    TVITEMA record{};
+    record.hItem = item;
+    EXPECT_FALSE(TreeBuildPath(tree_, record, path, kBrowsePath, nullptr));
+    EXPECT_STREQ(path, "");
+}
+
+TEST_F(NameList, ExpandAndCollapseSteps)
+{
+    RemoteBrowseInfo info{};
+    info.mode = 1;
+    HTREEITEM root = TreeAddItem(tree_, "My Computer", nullptr, kComputerItem);
+    HTREEITEM drive = TreeAddItem(tree_, "C:\\", root, kFixedDriveItem);
+    HTREEITEM folder = TreeAddItem(tree_, "DIR", drive, kFolderItem);
+    TreeAddItem(tree_, "inside", folder, kFileItem);
+    struct {
+        HTREEITEM item;
+        UINT action;
+        int image;          // afterwards
+        std::vector<std::string> listed;
+    } steps[] = {
+        {root, TVE_EXPAND, kComputerImage, {}},
+        {drive, TVE_EXPAND, kFixedDriveImage, {"C:\\\\*.*"}},
+        {folder, TVE_EXPAND, kOpenFolderImage, {"C:\\DIR\\*.*"}},
+        {folder, TVE_COLLAPSE, kClosedFolderImage, {}},
+        {root, TVE_COLLAPSE, kComputerImage, {"drives"}},
+    };
+    for (const auto &s : steps) {
+        g_listed.clear();
+        TreeExpanding(tree_, s.item, s.action, &info);
+        TreeExpanded(tree_, s.item, s.action, nullptr);
+        int image = -1, selected = -1;
+        ASSERT_TRUE(ItemImages(tree_, s.item, image, selected));
+        EXPECT_EQ(image, s.image);
+        EXPECT_EQ(selected, s.image);
+        EXPECT_EQ(g_listed, s.listed);
+        if (s.action == TVE_COLLAPSE) EXPECT_EQ(TreeView_GetChild(tree_, s.item), nullptr);
+    }
 }
 
 } // namespace
