@@ -361,6 +361,64 @@ BOOL  DADAAPI CheckForFloppy(CHAR driveLetter);
 DWORD DADAAPI GetOsVersion(void);
 
 
+/* ======================================================================
+ * Remote browse request (also the request of FileBrowseDialog)
+ * ====================================================================== */
+
+/* Eleven fields in this order; on i686 eleven 32-bit words. */
+typedef struct RemoteBrowseInfo {
+    HWND   owner;         /* dialog owner; its module holds titleId and promptId */
+    LPCSTR serverName;    /* bare machine name; NULL or "" for this machine */
+    LPSTR  path;          /* in: the starting path; out: the chosen path */
+    DWORD  pathSize;      /* capacity of path in bytes */
+    DWORD  foldersOnly;   /* non-zero: a folder is chosen */
+    DWORD  titleId;       /* string id of the title, in the owner's module */
+    DWORD  promptId;      /* string id of the prompt, in the owner's module; 0 for none */
+    LPCSTR pattern;       /* ';'-separated pattern list (or a file-open filter); may be NULL */
+    DWORD  filesOnly;     /* non-zero: a folder is never acceptable */
+    DWORD  remoteCall;    /* written by RemoteBrowse */
+    DWORD  folderChosen;  /* written by RemoteBrowse */
+} RemoteBrowseInfo;
+
+
+/* ======================================================================
+ * Dialogs: notification, connection to a computer, folder and file pickers
+ * ====================================================================== */
+
+/* Caption ids that keep the template's own "&Yes" and "&No". */
+#define NOTIFY_KEEP_YES 6u
+#define NOTIFY_KEEP_NO  7u
+
+typedef struct NotifyRequest {
+    HWND     owner;        /* texts and icon come from the module that owns it */
+    UINT_PTR insertValue;  /* non-zero: the message's one format argument */
+    DWORD    messageId;
+    DWORD    yesId;        /* 0 (or noId 0): only OK is shown */
+    DWORD    noId;
+    DWORD    titleId;
+    WORD     iconId;
+} NotifyRequest;
+
+/* 1 for OK or Yes, 2 for No, Cancel, Escape or the close box; -1 when the
+ * dialog cannot be made. */
+int   DADAAPI NotifyUser(const NotifyRequest *request);
+
+/* Results of ConnectComputer. */
+#define CONNECT_OK        0
+#define CONNECT_FAILED    1
+#define CONNECT_CANCELLED 2
+#define CONNECT_NO_DIALOG (-1)
+
+/* Opens HKEY_LOCAL_MACHINE of `computer` behind a wait dialog; on
+ * CONNECT_OK *key is the caller's to close. */
+int   DADAAPI ConnectComputer(HWND owner, HKEY *key, LPCSTR computer);
+
+BOOL  DADAAPI IsShellAvailable(void);
+/* `path` needs 260 bytes when the shell's browser is used. */
+BOOL  DADAAPI FolderBrowseDialog(HWND owner, LPSTR path, DWORD size, DWORD titleId);
+BOOL  DADAAPI FileBrowseDialog(RemoteBrowseInfo *info);
+
+
 #ifdef __cplusplus
 }
 #endif

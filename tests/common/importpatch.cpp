@@ -1,0 +1,51 @@
+#include "importpatch.h"
+#include <cstring>
+
+namespace dadatest {
+
+namespace {
+
+void **FindSlot(const char *function)
+{
+    auto *base = reinterpret_cast<BYTE *>(GetModuleHandleA("DADADA32.dll"));
+    if (!base) return nullptr;
+    auto *nt = reinterpret_cast<IMAGE_NT_HEADERS *>(base + reinterpret_cast<IMAGE_DOS_HEADER *>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY &dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (!dir.VirtualAddress) return nullptr;
+    for (auto *d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR *>(base + dir.VirtualAddress); d->Name; ++d) {
+        if (!d->OriginalFirstThunk) continue;
+        auto *names = reinterpret_cast<IMAGE_THUNK_DATA *>(base + d->OriginalFirstThunk);
+        auto *slots = reinterpret_cast<IMAGE_THUNK_DATA *>(base + d->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            auto *byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME *>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char *>(byName->Name), function) == 0)
+                return reinterpret_cast<void **>(&slots->u1.Function);
+        }
+    }
+    return nullptr;
+}
+
+void Store(void **slot, void *value)
+{
+    DWORD old;
+    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
+    *slot = value;
+    VirtualProtect(slot, sizeof *slot, old, &old);
+}
+
+} // namespace
+
+ImportPatch::ImportPatch(const char *function, void *replacement) : slot_(FindSlot(function))
+{
+    if (!slot_) return;
+    original_ = *slot_;
+    Store(slot_, replacement);
+}
+
+ImportPatch::~ImportPatch()
+{
+    if (slot_) Store(slot_, original_);
+}
+
+} // namespace dadatest
