@@ -3,7 +3,7 @@
 // heap's entry table; free entries are reused first fit and merged with the
 // entry after them in the table when the two touch.
 #include "dadada32.h"
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 
 #include <algorithm>
 #include <cstddef>

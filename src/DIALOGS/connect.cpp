@@ -15,7 +15,7 @@
 #include "dadada32.h"
 #include "resource.h"
 #include "DIALOGS/dialogs_internal.h"
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 #include "FRAME/module.h"
 #include <commctrl.h>
 #include <cstring>

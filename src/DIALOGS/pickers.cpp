@@ -6,7 +6,7 @@
 #include "dadada32.h"
 #include "resource.h"
 #include "DIALOGS/dialogs_internal.h"
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 #include "FRAME/module.h"
 #include "NAME/dbcs.h"
 #include "zoredo32.h"

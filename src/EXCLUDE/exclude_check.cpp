@@ -11,8 +11,8 @@ namespace {
 
 // The path under test taken apart once per check.
 struct SplitPath {
-    char folder[kPathBuffer];
-    char name[kPathBuffer];
+    char folder[kPathBuf];
+    char name[kPathBuf];
 };
 
 void CopyPrefix(char *out, const char *text, size_t len)
@@ -23,7 +23,7 @@ void CopyPrefix(char *out, const char *text, size_t len)
 
 void Split(const char *path, SplitPath &out)
 {
-    char copy[kPathBuffer] = {};
+    char copy[kPathBuf] = {};
     CopyPath(copy, path);
 
     const char *wild = NameHasWildcards(copy);
