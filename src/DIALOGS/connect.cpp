@@ -143,6 +143,10 @@ void OnInit(HWND dialog, ConnectContext &c)
     ShowWindow(dialog, SW_SHOW);
     UpdateWindow(dialog);
     HWND clip = GetDlgItem(dialog, IDC_CONNECT_ANIMATE);
+    // The template names the clip; not every animation control opens it
+    // from there by itself.
+    SendMessageA(clip, ACM_OPENA, reinterpret_cast<WPARAM>(dada::g_module),
+                 reinterpret_cast<LPARAM>(MAKEINTRESOURCEA(IDA_CONNECT)));
     ShowWindow(clip, SW_SHOW);
     UpdateWindow(clip);
     SendMessageA(clip, ACM_PLAY, static_cast<WPARAM>(-1), MAKELPARAM(0, 0xFFFF));

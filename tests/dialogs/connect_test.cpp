@@ -5,7 +5,7 @@
 #include "dadada32.h"
 #include "resource.h"
 #include "dialogdriver.h"
-#include "importpatch.h"
+#include "testkit/importpatch.h"
 #include "owner.h"
 #include <string>
 
@@ -30,6 +30,29 @@ LONG WINAPI SlowConnect(LPCSTR name, HKEY, PHKEY key)
     *key = g_slow->opened;
     SetEvent(g_slow->back);
     return rc;
+}
+
+// Where the clip's packet stands: the first of its yellow pixels on the
+// line between the two computers, or -1.
+int PacketAt(HWND clip)
+{
+    HDC dc = GetDC(clip);
+    int at = -1;
+    for (int x = 0; x < 48 && at < 0; ++x)
+        if (GetPixel(dc, x, 8) == RGB(255, 255, 0)) at = x;
+    ReleaseDC(clip, dc);
+    return at;
+}
+
+// Shown, sized to the clip (48 x 24), and the packet moves.
+bool ClipPlays(HWND clip)
+{
+    RECT r{};
+    GetClientRect(clip, &r);
+    const int before = PacketAt(clip);
+    Sleep(250);
+    const int after = PacketAt(clip);
+    return IsWindowVisible(clip) && r.right == 48 && r.bottom == 24 && before >= 0 && after >= 0 && before != after;
 }
 
 bool KeyIsOpen(HKEY key) { return RegQueryInfoKeyA(key, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0) == ERROR_SUCCESS; }
@@ -83,17 +106,14 @@ TEST(ConnectComputer, PendingAttempt)
     for (const auto &c : cases) {
         SlowRegistry slow;
         g_slow = &slow;
-        ImportPatch patch("RegConnectRegistryA", reinterpret_cast<void *>(&SlowConnect));
+        testkit::ImportPatch patch("RegConnectRegistryA", reinterpret_cast<void *>(&SlowConnect));
         ASSERT_TRUE(patch.active());
         std::string shown;
         bool clipShown = false, contextKept = false, stillOpen = false;
         DialogDriver driver({[&](HWND dialog) {
             for (HWND w = GetWindow(dialog, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT))
                 if (LOWORD(GetDlgCtrlID(w)) == 0xFFFF) { shown = TextOf(w); break; }
-            HWND clip = GetDlgItem(dialog, IDC_CONNECT_ANIMATE);
-            RECT r{};
-            GetClientRect(clip, &r);
-            clipShown = IsWindowVisible(clip) && r.right == 48 && r.bottom == 24;   // sized to the clip
+            clipShown = ClipPlays(GetDlgItem(dialog, IDC_CONNECT_ANIMATE));
             contextKept = GetPropA(dialog, "Wait1") || GetPropA(dialog, "Wait2");
             if (c.ending == kCancel) {
                 Press(dialog, IDCANCEL);

@@ -4,7 +4,7 @@
 #include "dadada32.h"
 #include "caller.h"
 #include "dialogdriver.h"
-#include "importpatch.h"
+#include "testkit/importpatch.h"
 #include "owner.h"
 #include "testutil.h"
 #include <commctrl.h>
@@ -26,7 +26,7 @@ HRESULT WINAPI NoShell(IMalloc **allocator)
 
 // The shell is unavailable for the length of a scope.
 struct ShellGone {
-    ImportPatch patch{"SHGetMalloc", reinterpret_cast<void *>(&NoShell)};
+    testkit::ImportPatch patch{"SHGetMalloc", reinterpret_cast<void *>(&NoShell)};
 };
 
 std::string Lower(std::string s)
@@ -57,7 +57,7 @@ void ShellSelect(HWND browser, const std::string &path)
         item.cchTextMax = sizeof text;
         return item.hItem && SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) &&
                Lower(text) == name;
-    });
+    }, 15000);
     Sleep(100);
 }
 
@@ -172,6 +172,8 @@ TEST(FileBrowseDialog, ShellRoadSelection)
         bool enabled = !c.okEnabled;
         DialogDriver driver({[&](HWND browser) {
             ShellSelect(browser, dir.path());
+            // The answer may come by a posted message: wait for it to settle.
+            WaitUntil([&] { return OkEnabled(browser) == c.okEnabled; }, 3000);
             enabled = OkEnabled(browser);
             if (enabled) Press(browser, IDOK);
             else Press(browser, IDCANCEL);

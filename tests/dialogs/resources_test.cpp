@@ -112,7 +112,7 @@ const struct Expected {
       {IDC_NOTIFY_NO, "Button", "&No", 116, 56, 50, 14, kShown, BS_PUSHBUTTON}}},
     {MAKEINTRESOURCEA(IDD_CONNECT), DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_VISIBLE,
      0, 0, 199, 51, "", "MS Sans Serif",
-     {{IDC_CONNECT_ANIMATE, ANIMATE_CLASSA, "#101", 10, 15, -1, -1, kHidden, ACS_TRANSPARENT},
+     {{IDC_CONNECT_ANIMATE, ANIMATE_CLASSA, "#101", 10, 15, 20, 20, kHidden, ACS_TRANSPARENT},
       {0xFFFF, "Static", "Attempting to establish communication with server %s", 47, 10, 142, 18, kShown, SS_LEFT},
       {IDCANCEL, "Button", "Cancel", 143, 31, 50, 14, kShown, BS_PUSHBUTTON},
       {0xFFFF, "Static", "Please wait...", 47, 28, 74, 7, kShown, SS_LEFT}}},
@@ -156,7 +156,7 @@ TEST(DialogResources, TemplatesHaveTheirControls)
             EXPECT_EQ(c.text, got.text) << where;
             EXPECT_EQ(c.x, got.x) << where;
             EXPECT_EQ(c.y, got.y) << where;
-            if (c.cx >= 0) EXPECT_EQ((std::vector<int>{c.cx, c.cy}), (std::vector<int>{got.cx, got.cy})) << where;
+            EXPECT_EQ((std::vector<int>{c.cx, c.cy}), (std::vector<int>{got.cx, got.cy})) << where;
             EXPECT_EQ(c.visible, got.style & WS_VISIBLE) << where;
             EXPECT_EQ(c.bits, got.style & KindMask(c.cls, c.bits)) << where;
         }

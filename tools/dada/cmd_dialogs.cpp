@@ -1,11 +1,18 @@
 // dada notify / connect / pick-folder / pick-file: the library's small
 // dialogs.  Each prints its answer; exit code 0 when the user accepted, 1
 // when the user cancelled (or it failed), 2 for a usage error.
+//
+// The pickers' --no-shell shows the road a system without the shell takes:
+// the library's SHGetMalloc then answers failure, so the file-open dialog
+// is used.
 #include "command.h"
 #include "dadada32.h"
 #include "dada_res.h"
+#include "testkit/importpatch.h"
+#include <objidl.h>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -32,11 +39,31 @@ int RunNotify(const Args &args)
     return answer == 1 ? 0 : 1;
 }
 
+// --delay MS: the library's registry connection first waits MS
+// milliseconds, to watch the wait dialog on a network that answers at once.
+DWORD g_delayMs;
+using ConnectFn = LONG(WINAPI *)(LPCSTR, HKEY, PHKEY);
+ConnectFn g_connect;
+
+LONG WINAPI DelayedConnect(LPCSTR computer, HKEY root, PHKEY key)
+{
+    Sleep(g_delayMs);
+    return g_connect(computer, root, key);
+}
+
 int RunConnect(const Args &args)
 {
     dadatool::Options o;
-    if (!o.parse(args, {}, {})) return 2;
+    if (!o.parse(args, {"delay"}, {})) return 2;
     if (o.positional().size() != 1) return dadatool::Usage("connect needs COMPUTER");
+    unsigned long delay = 0;
+    if (o.has("delay") && !o.getNumber("delay", delay)) return 2;
+    g_delayMs = delay;
+    std::unique_ptr<testkit::ImportPatch> slow;
+    if (delay) {
+        slow = std::make_unique<testkit::ImportPatch>("RegConnectRegistryA", reinterpret_cast<void *>(&DelayedConnect));
+        g_connect = slow->original<ConnectFn>();
+    }
     const std::string &computer = o.positional()[0];
     HKEY key = nullptr;
     switch (ConnectComputer(nullptr, &key, computer.c_str())) {
@@ -58,6 +85,18 @@ int RunConnect(const Args &args)
     }
 }
 
+HRESULT WINAPI NoShellAllocator(IMalloc **allocator)
+{
+    *allocator = nullptr;
+    return E_FAIL;
+}
+
+std::unique_ptr<testkit::ImportPatch> ShellRoad(const dadatool::Options &o)
+{
+    if (!o.has("no-shell")) return nullptr;
+    return std::make_unique<testkit::ImportPatch>("SHGetMalloc", reinterpret_cast<void *>(&NoShellAllocator));
+}
+
 int Picked(BOOL chosen, const char *path)
 {
     if (!chosen) {
@@ -71,8 +110,9 @@ int Picked(BOOL chosen, const char *path)
 int RunPickFolder(const Args &args)
 {
     dadatool::Options o;
-    if (!o.parse(args, {}, {})) return 2;
+    if (!o.parse(args, {}, {"no-shell"})) return 2;
     if (!o.positional().empty()) return dadatool::Usage("pick-folder takes no arguments");
+    auto road = ShellRoad(o);
     char path[MAX_PATH + 1] = "";
     return Picked(FolderBrowseDialog(nullptr, path, MAX_PATH, IDS_DADA_PICK_FOLDER), path);
 }
@@ -80,8 +120,9 @@ int RunPickFolder(const Args &args)
 int RunPickFile(const Args &args)
 {
     dadatool::Options o;
-    if (!o.parse(args, {"pattern", "initial"}, {"folder", "files-only"})) return 2;
+    if (!o.parse(args, {"pattern", "initial"}, {"folder", "files-only", "no-shell"})) return 2;
     if (!o.positional().empty()) return dadatool::Usage("pick-file takes no arguments");
+    auto road = ShellRoad(o);
     const std::string initial = o.get("initial"), pattern = o.get("pattern");
     if (initial.size() >= MAX_PATH) return dadatool::Usage("--initial is longer than a path");
     char path[MAX_PATH + 1] = "";
@@ -98,9 +139,9 @@ int RunPickFile(const Args &args)
 }
 
 dadatool::Register notify{{"notify", "notify [--value N] [--question]", RunNotify}};
-dadatool::Register connect{{"connect", "connect COMPUTER", RunConnect}};
-dadatool::Register pickFolder{{"pick-folder", "pick-folder", RunPickFolder}};
-dadatool::Register pickFile{{"pick-file", "pick-file [--folder] [--pattern P] [--files-only] [--initial PATH]",
+dadatool::Register connect{{"connect", "connect COMPUTER [--delay MS]", RunConnect}};
+dadatool::Register pickFolder{{"pick-folder", "pick-folder [--no-shell]", RunPickFolder}};
+dadatool::Register pickFile{{"pick-file", "pick-file [--folder] [--pattern P] [--files-only] [--initial PATH] [--no-shell]",
                              RunPickFile}};
 
 } // namespace

@@ -1,11 +1,32 @@
-#include "importpatch.h"
+// Points DADADA32.dll's import of one function at a replacement for the
+// length of a scope, to make a platform call slow or failing on purpose.
+// The slot is found by the imported name, so forwarded exports are found
+// too.  One patch per function at a time.
+#pragma once
+#include <windows.h>
 #include <cstring>
 
-namespace dadatest {
+namespace testkit {
 
-namespace {
+class ImportPatch {
+public:
+    ImportPatch(const char *function, void *replacement);
+    ~ImportPatch();
+    ImportPatch(const ImportPatch &) = delete;
+    ImportPatch &operator=(const ImportPatch &) = delete;
 
-void **FindSlot(const char *function)
+    bool active() const { return slot_ != nullptr; }
+    // What the slot held before: the real function.
+    template <class F> F original() const { return reinterpret_cast<F>(original_); }
+
+private:
+    void **slot_ = nullptr;
+    void *original_ = nullptr;
+};
+
+namespace importpatch_detail {
+
+inline void **FindSlot(const char *function)
 {
     auto *base = reinterpret_cast<BYTE *>(GetModuleHandleA("DADADA32.dll"));
     if (!base) return nullptr;
@@ -26,7 +47,7 @@ void **FindSlot(const char *function)
     return nullptr;
 }
 
-void Store(void **slot, void *value)
+inline void Store(void **slot, void *value)
 {
     DWORD old;
     VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
@@ -34,18 +55,18 @@ void Store(void **slot, void *value)
     VirtualProtect(slot, sizeof *slot, old, &old);
 }
 
-} // namespace
+} // namespace importpatch_detail
 
-ImportPatch::ImportPatch(const char *function, void *replacement) : slot_(FindSlot(function))
+inline ImportPatch::ImportPatch(const char *function, void *replacement) : slot_(importpatch_detail::FindSlot(function))
 {
     if (!slot_) return;
     original_ = *slot_;
-    Store(slot_, replacement);
+    importpatch_detail::Store(slot_, replacement);
 }
 
-ImportPatch::~ImportPatch()
+inline ImportPatch::~ImportPatch()
 {
-    if (slot_) Store(slot_, original_);
+    if (slot_) importpatch_detail::Store(slot_, original_);
 }
 
-} // namespace dadatest
+} // namespace testkit
