@@ -24,15 +24,17 @@ private:
     void *original_ = nullptr;
 };
 
-namespace importpatch_detail {
+namespace imports {
 
-inline void **FindSlot(const char *function)
+// Calls fn(name, slot) for every function that `module` imports by name;
+// fn answers true to stop the walk.
+template <class F> void ForEachImport(HMODULE module, F fn)
 {
-    auto *base = reinterpret_cast<BYTE *>(GetModuleHandleA("DADADA32.dll"));
-    if (!base) return nullptr;
+    auto *base = reinterpret_cast<BYTE *>(module);
+    if (!base) return;
     auto *nt = reinterpret_cast<IMAGE_NT_HEADERS *>(base + reinterpret_cast<IMAGE_DOS_HEADER *>(base)->e_lfanew);
     const IMAGE_DATA_DIRECTORY &dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (!dir.VirtualAddress) return nullptr;
+    if (!dir.VirtualAddress) return;
     for (auto *d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR *>(base + dir.VirtualAddress); d->Name; ++d) {
         if (!d->OriginalFirstThunk) continue;
         auto *names = reinterpret_cast<IMAGE_THUNK_DATA *>(base + d->OriginalFirstThunk);
@@ -40,11 +42,20 @@ inline void **FindSlot(const char *function)
         for (; names->u1.AddressOfData; ++names, ++slots) {
             if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
             auto *byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME *>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char *>(byName->Name), function) == 0)
-                return reinterpret_cast<void **>(&slots->u1.Function);
+            if (fn(reinterpret_cast<const char *>(byName->Name), reinterpret_cast<void **>(&slots->u1.Function)))
+                return;
         }
     }
-    return nullptr;
+}
+
+inline void **FindSlot(const char *function)
+{
+    void **found = nullptr;
+    ForEachImport(GetModuleHandleA("DADADA32.dll"), [&](const char *name, void **slot) {
+        if (std::strcmp(name, function) == 0) found = slot;
+        return found != nullptr;
+    });
+    return found;
 }
 
 inline void Store(void **slot, void *value)
@@ -55,18 +66,18 @@ inline void Store(void **slot, void *value)
     VirtualProtect(slot, sizeof *slot, old, &old);
 }
 
-} // namespace importpatch_detail
+} // namespace imports
 
-inline ImportPatch::ImportPatch(const char *function, void *replacement) : slot_(importpatch_detail::FindSlot(function))
+inline ImportPatch::ImportPatch(const char *function, void *replacement) : slot_(imports::FindSlot(function))
 {
     if (!slot_) return;
     original_ = *slot_;
-    importpatch_detail::Store(slot_, replacement);
+    imports::Store(slot_, replacement);
 }
 
 inline ImportPatch::~ImportPatch()
 {
-    if (slot_) importpatch_detail::Store(slot_, original_);
+    if (slot_) imports::Store(slot_, original_);
 }
 
 } // namespace testkit
