@@ -35,12 +35,6 @@ std::string Lower(std::string s)
     return s;
 }
 
-std::string NoTrailingSlash(std::string s)
-{
-    if (s.size() > 3 && s.back() == '\\') s.pop_back();
-    return Lower(s);
-}
-
 // Selects `path` in the shell's browser; the first browser of a process
 // may still be filling its tree, so the selection is made until it holds.
 void ShellSelect(HWND browser, const std::string &path)
@@ -61,8 +55,6 @@ void ShellSelect(HWND browser, const std::string &path)
     Sleep(100);
 }
 
-bool OkEnabled(HWND dialog) { return IsWindowEnabled(GetDlgItem(dialog, IDOK)); }
-
 std::set<std::string> ListItems(HWND list)
 {
     std::set<std::string> items;
@@ -80,16 +72,9 @@ std::set<std::string> ListItems(HWND list)
 void EnterFolder(HWND dialog, const std::string &name)
 {
     HWND folders = GetDlgItem(dialog, lst2);
-    const int n = int(SendMessageA(folders, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < n; ++i) {
-        char text[MAX_PATH] = "";
-        SendMessageA(folders, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-        if (Lower(text).find(Lower(name)) == std::string::npos) continue;
-        SendMessageA(folders, LB_SETCURSEL, i, 0);
-        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(lst2, LBN_DBLCLK), reinterpret_cast<LPARAM>(folders));
-        Sleep(100);
-        return;
-    }
+    const LRESULT i = SendMessageA(folders, LB_FINDSTRING, WPARAM(-1), reinterpret_cast<LPARAM>(("[" + name).c_str()));
+    SendMessageA(folders, LB_SETCURSEL, i, 0);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(lst2, LBN_DBLCLK), reinterpret_cast<LPARAM>(folders));
 }
 
 TEST(IsShellAvailable, FollowsTheShellAllocator)
@@ -100,121 +85,59 @@ TEST(IsShellAvailable, FollowsTheShellAllocator)
     EXPECT_FALSE(IsShellAvailable());
 }
 
-TEST(FolderBrowseDialog, ShellRoad)
+// FolderBrowseDialog, or FileBrowseDialog with the given fields.
+BOOL Pick(bool file, HWND owner, char *path, DWORD size, DWORD folders, DWORD filesOnly, const char *pattern)
 {
-    TempDir dir;
-    dialogstest::Owner owner;
-    char path[MAX_PATH + 1] = "unchanged";
-    DialogDriver none({}, 3000);
-    EXPECT_FALSE(FolderBrowseDialog(owner.window, path, MAX_PATH - 1, IDS_CALLER_TITLE));
-    none.finish();
-    EXPECT_FALSE(none.timedOut());   // no dialog at all
-    EXPECT_STREQ("unchanged", path);
-
-    std::string title;
-    DialogDriver driver({[&](HWND browser) {
-        title = TextOf(browser);
-        ShellSelect(browser, dir.path());
-        Press(browser, IDOK);
-    }});
-    EXPECT_TRUE(FolderBrowseDialog(owner.window, path, sizeof path, IDS_CALLER_TITLE));
-    driver.finish();
-    EXPECT_EQ(1, driver.handled());
-    EXPECT_FALSE(driver.timedOut());
-    EXPECT_EQ(Lower(dir.path()), Lower(path));
+    if (!file) return FolderBrowseDialog(owner, path, size, IDS_CALLER_TITLE);
+    RemoteBrowseInfo info{owner, nullptr, path, size, folders, IDS_CALLER_TITLE, IDS_CALLER_PROMPT, pattern,
+                          filesOnly, 0, 0};
+    return FileBrowseDialog(&info);
 }
 
-TEST(FolderBrowseDialog, FallbackRoad)
-{
-    ShellGone gone;
-    dialogstest::Owner owner;
-    char root[] = "C:\\";
-    const std::string folder = "dadapick" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA((root + folder).c_str(), nullptr);
-    const struct { const char *what; std::string enter, result; } cases[] = {
-        {"the root of the first fixed drive keeps its backslash", "", "c:\\"},
-        {"a folder comes back without the typed name", folder, "c:\\" + folder},
-    };
-    for (const auto &c : cases) {
-        bool fileControlsHidden = false;
-        DialogDriver driver({[&](HWND dialog) {
-            RECT edit, client;
-            GetWindowRect(GetDlgItem(dialog, edt1), &edit);
-            MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT *>(&edit), 2);
-            GetClientRect(dialog, &client);
-            fileControlsHidden = GetDlgItem(dialog, lst2) && edit.bottom <= 0;
-            if (!c.enter.empty()) EnterFolder(dialog, c.enter);
-            Press(dialog, IDOK);
-        }});
-        char path[MAX_PATH] = "old";
-        EXPECT_TRUE(FolderBrowseDialog(owner.window, path, sizeof path, IDS_CALLER_TITLE)) << c.what;
-        driver.finish();
-        EXPECT_FALSE(driver.timedOut()) << c.what;
-        EXPECT_TRUE(fileControlsHidden) << c.what;
-        EXPECT_EQ(c.result, Lower(path)) << c.what;
-    }
-    RemoveDirectoryA((root + folder).c_str());
-}
-
-TEST(FileBrowseDialog, ShellRoadSelection)
+TEST(Pickers, ShellRoad)
 {
     TempDir dir;
-    WriteFileBytes(dir.file("a.txt"), "x");
-    dialogstest::Owner owner;
-    enum { kNone = 0 };
-    const struct { const char *what; DWORD folders, filesOnly; const char *pattern; bool okEnabled; } cases[] = {
-        {"folder mode takes a folder", 1, 0, nullptr, true},
-        {"files only never takes a folder", 1, 1, nullptr, false},
-        {"file mode: a folder the pattern does not match", 0, 0, "*.txt", false},
-        {"file mode: a folder the pattern matches", 0, 0, "*", true},
+    const DWORD fits = MAX_PATH, tooSmall = DWORD(dir.path().size());
+    enum { kFolderPick, kFilePick };
+    const struct {
+        const char *what; int kind; DWORD size, folders, filesOnly; const char *pattern;
+        int dialogs; bool okEnabled; BOOL result;
+    } cases[] = {
+        {"a folder buffer below 260: no dialog", kFolderPick, MAX_PATH - 1, 0, 0, nullptr, 0, false, FALSE},
+        {"a folder is picked", kFolderPick, fits, 0, 0, nullptr, 1, true, TRUE},
+        {"folder mode takes a folder", kFilePick, fits, 1, 0, nullptr, 1, true, TRUE},
+        {"files only never takes a folder", kFilePick, fits, 1, 1, nullptr, 2, false, FALSE},
+        {"file mode: a folder the pattern does not match", kFilePick, fits, 0, 0, "*.txt", 2, false, FALSE},
+        {"file mode: a folder the pattern matches", kFilePick, fits, 0, 0, "*", 1, true, TRUE},
+        {"a path as long as the buffer goes to the fallback", kFilePick, tooSmall, 1, 0, nullptr, 2, true, FALSE},
     };
+    dialogstest::Owner owner;
     for (const auto &c : cases) {
-        bool enabled = !c.okEnabled;
+        bool enabled = false, fallback = false;
         DialogDriver driver({[&](HWND browser) {
             ShellSelect(browser, dir.path());
             // The answer may come by a posted message: wait for it to settle.
-            WaitUntil([&] { return OkEnabled(browser) == c.okEnabled; }, 3000);
-            enabled = OkEnabled(browser);
-            if (enabled) Press(browser, IDOK);
-            else Press(browser, IDCANCEL);
-        }, [](HWND fallback) { Press(fallback, IDCANCEL); }});
-        char path[MAX_PATH] = "";
-        RemoteBrowseInfo info{owner.window, nullptr, path, sizeof path, c.folders, IDS_CALLER_TITLE,
-                              IDS_CALLER_PROMPT, c.pattern, c.filesOnly, 0, 0};
-        const BOOL result = FileBrowseDialog(&info);
+            WaitUntil([&] { return IsWindowEnabled(GetDlgItem(browser, IDOK)) == c.okEnabled; }, 3000);
+            enabled = IsWindowEnabled(GetDlgItem(browser, IDOK));
+            Press(browser, enabled ? IDOK : IDCANCEL);
+        }, [&](HWND dialog) {
+            fallback = GetDlgItem(dialog, lst2) != nullptr;   // the file-open dialog
+            Press(dialog, IDCANCEL);
+        }}, c.dialogs ? 20000 : 3000);
+        char path[MAX_PATH + 1] = "unchanged";
+        const BOOL result = Pick(c.kind == kFilePick, owner.window, path, c.size, c.folders, c.filesOnly, c.pattern);
         driver.finish();
         EXPECT_FALSE(driver.timedOut()) << c.what;
-        EXPECT_EQ(c.okEnabled, enabled) << c.what;
-        EXPECT_EQ(c.okEnabled, result != FALSE) << c.what;
-        // Chosen: the shell's path; cancelled: the fallback opened and was cancelled too.
-        EXPECT_EQ(c.okEnabled ? 1 : 2, driver.handled()) << c.what;
-        if (c.okEnabled) EXPECT_EQ(Lower(dir.path()), Lower(path)) << c.what;
+        EXPECT_EQ(c.dialogs, driver.handled()) << c.what;
+        EXPECT_EQ(c.dialogs == 2, fallback) << c.what;
+        if (c.dialogs) EXPECT_EQ(c.okEnabled, enabled) << c.what;
+        EXPECT_EQ(c.result, result) << c.what;
+        if (c.result) EXPECT_EQ(Lower(dir.path()), Lower(path)) << c.what;
+        if (!c.dialogs) EXPECT_STREQ("unchanged", path) << c.what;
     }
 }
 
-TEST(FileBrowseDialog, ShellPathTooLongForTheBufferFallsBack)
-{
-    TempDir dir;
-    dialogstest::Owner owner;
-    char path[MAX_PATH] = "";
-    bool fallback = false;
-    DialogDriver driver({[&](HWND browser) {
-        ShellSelect(browser, dir.path());
-        Press(browser, IDOK);
-    }, [&](HWND dialog) {
-        fallback = GetDlgItem(dialog, lst2) != nullptr;
-        Press(dialog, IDCANCEL);
-    }});
-    RemoteBrowseInfo info{owner.window, nullptr, path, DWORD(dir.path().size()), 1, IDS_CALLER_TITLE, 0,
-                          nullptr, 0, 0, 0};
-    EXPECT_FALSE(FileBrowseDialog(&info));
-    driver.finish();
-    EXPECT_FALSE(driver.timedOut());
-    EXPECT_TRUE(fallback);
-    EXPECT_EQ(2, driver.handled());
-}
-
-TEST(FileBrowseDialog, FallbackFiltersAndStartingFolders)
+TEST(Pickers, FallbackRoad)
 {
     ShellGone gone;
     TempDir dir;
@@ -222,23 +145,32 @@ TEST(FileBrowseDialog, FallbackFiltersAndStartingFolders)
     for (const char *f : {"logs\\day.log", "logs\\week.txt", "data\\x.dat", "data\\y.txt", "old.dir\\file.txt",
                           "old.dir\\b.log", "notes\\a.TXT", "notes\\b.log"})
         WriteFileBytes(dir.file(f), "x");
+    const std::string root = "c:\\", top = "dadapick" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA((root + top).c_str(), nullptr);
     char cwd[MAX_PATH];
     GetCurrentDirectoryA(sizeof cwd, cwd);
     SetCurrentDirectoryA(dir.file("cwd").c_str());   // the pickers keep it
-    dialogstest::Owner owner;
+    auto in = [&](const char *sub) { return Lower(dir.file(sub)); };
     const struct {
-        const char *what, *path; DWORD folders; const char *pattern;
-        const char *type, *start; std::set<std::string> files; bool accept = true;
+        const char *what; std::string path; DWORD folders; const char *pattern, *enter;
+        const char *type; std::string start; std::set<std::string> files; std::string result;
     } cases[] = {
-        {"an existing .log file", "logs\\day.log", 0, nullptr, "LOG Files", "logs", {"day.log"}},
-        {"an extension keeps its case", "data\\x.dat", 0, nullptr, "dat Files", "data", {"x.dat"}},
-        {"the first dot starts a longer text", "old.dir\\file.txt", 0, nullptr, "All Files", "old.dir",
-         {"b.log", "file.txt"}},
-        {"a .TXT file", "notes\\a.TXT", 0, nullptr, "TEXT Files", "notes", {"a.txt"}},
-        {"a missing path starts in the current folder", "gone\\z.log", 0, nullptr, "LOG Files", "cwd", {}, false},
-        {"a given pattern is the filter", "logs\\day.log", 0, "Weekly\0*.txt\0", "Weekly", "logs", {"week.txt"}},
-        {"folder mode picks the folder", "data", 1, nullptr, nullptr, "data", {}},
+        {"folder: a drive keeps its backslash", "", 0, nullptr, "", nullptr, root, {}, root},
+        {"folder: the typed name is cut off", "", 0, nullptr, top.c_str(), nullptr, root, {}, root + top},
+        {"an existing .log file", in("logs\\day.log"), 0, nullptr, "", "LOG Files", in("logs"), {"day.log"},
+         in("logs\\day.log")},
+        {"an extension keeps its case", in("data\\x.dat"), 0, nullptr, "", "dat Files", in("data"), {"x.dat"},
+         in("data\\x.dat")},
+        {"the first dot starts a longer text", in("old.dir\\file.txt"), 0, nullptr, "", "All Files", in("old.dir"),
+         {"b.log", "file.txt"}, in("old.dir\\file.txt")},
+        {"a .TXT file", in("notes\\a.TXT"), 0, nullptr, "", "TEXT Files", in("notes"), {"a.txt"}, in("notes\\a.txt")},
+        {"a missing path starts in the current folder", in("gone\\z.log"), 0, nullptr, "", "LOG Files", in("cwd"),
+         {}, ""},
+        {"a given pattern is the filter", in("logs\\day.log"), 0, "Weekly\0*.txt\0", "", "Weekly", in("logs"),
+         {"week.txt"}, in("logs\\day.log")},
+        {"file, folder mode: the folder", in("data"), 1, nullptr, "", nullptr, in("data"), {}, in("data")},
     };
+    dialogstest::Owner owner;
     for (const auto &c : cases) {
         std::string type, start;
         std::set<std::string> files;
@@ -246,25 +178,25 @@ TEST(FileBrowseDialog, FallbackFiltersAndStartingFolders)
             char text[MAX_PATH] = "";
             SendDlgItemMessageA(dialog, cmb1, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
             type = text;
-            start = ItemText(dialog, stc1);
+            start = Lower(ItemText(dialog, stc1));
             files = ListItems(GetDlgItem(dialog, lst1));
-            Press(dialog, c.accept ? IDOK : IDCANCEL);
+            if (*c.enter) EnterFolder(dialog, c.enter);
+            Press(dialog, c.result.empty() ? IDCANCEL : IDOK);
         }});
-        const std::string given = dir.file(c.path);
         char path[MAX_PATH];
-        lstrcpyA(path, given.c_str());
-        RemoteBrowseInfo info{owner.window, nullptr, path, sizeof path, c.folders, IDS_CALLER_TITLE, 0,
-                              c.pattern, 0, 0, 0};
-        const BOOL result = FileBrowseDialog(&info);
+        lstrcpyA(path, c.path.c_str());
+        const BOOL result = Pick(!c.path.empty(), owner.window, path, sizeof path, c.folders, 0, c.pattern);
         driver.finish();
         EXPECT_FALSE(driver.timedOut()) << c.what;
         if (c.type) EXPECT_EQ(c.type, type) << c.what;
-        EXPECT_EQ(Lower(dir.file(c.start)), NoTrailingSlash(start)) << c.what;
-        if (!c.folders) EXPECT_EQ(c.files, files) << c.what;
-        EXPECT_EQ(c.accept, result != FALSE) << c.what;
-        if (c.accept) EXPECT_EQ(Lower(c.folders ? dir.file(c.start) : given), Lower(path)) << c.what;
+        if (start.size() > 3 && start.back() == '\\') start.pop_back();
+        EXPECT_EQ(c.start, start) << c.what;
+        if (c.type) EXPECT_EQ(c.files, files) << c.what;
+        EXPECT_EQ(!c.result.empty(), result != FALSE) << c.what;
+        if (result) EXPECT_EQ(c.result, Lower(path)) << c.what;
     }
     SetCurrentDirectoryA(cwd);
+    RemoveDirectoryA((root + top).c_str());
 }
 
 } // namespace
