@@ -37,6 +37,7 @@ foreach(name IN LISTS names)
       "VALUE \"ProductName\", \"DADADA32\"" "VALUE \"CompanyName\", \"DADADA32 [^\"]+\""
       "VALUE \"FileDescription\", \"DADADA32 [^\"]+\"" "VALUE \"OriginalFilename\", \"${name_re}\"")
     if(NOT rc MATCHES "${expected}")
+      string(STRIP "${expected}" expected)
       string(APPEND errors "  ${name}: no ${expected}\n")
     endif()
   endforeach()
