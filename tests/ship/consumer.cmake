@@ -27,7 +27,7 @@ endfunction()
 
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/build)
-step(${CMAKE_COMMAND} --install ${BUILD} --prefix ${WORK}/install)
+step(${CMAKE_COMMAND} --install ${BUILD} --prefix ${WORK}/install --strip)   # as packaged
 step(${CMAKE_COMMAND} -S ${SOURCE} -B ${WORK}/build -G Ninja -DCMAKE_BUILD_TYPE=Release
      -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN} -DCMAKE_PREFIX_PATH=${WORK}/install
      -DDADADA32_WANTED=${VERSION})
