@@ -1,11 +1,8 @@
 cmake_minimum_required(VERSION 3.20)
 # Reads the version resource back from shipped binaries and checks it.
 #   cmake -DWINDRES=... -DDIR=<bin> -DNAMES=a.dll,b.exe -DVERSION=x.y.z -P check_version.cmake
-foreach(v WINDRES DIR NAMES VERSION)
-  if(NOT DEFINED ${v})
-    message(FATAL_ERROR "check_version: ${v} not given")
-  endif()
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/DadaScript.cmake)
+dada_require(check_version WINDRES DIR NAMES VERSION)
 
 string(REPLACE "." ";" parts "${VERSION}")
 list(LENGTH parts n)

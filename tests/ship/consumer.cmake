@@ -5,11 +5,8 @@ cmake_minimum_required(VERSION 3.20)
 # their plain names from DADADA32.dll.
 #   cmake -DBUILD=... -DWORK=... -DTOOLCHAIN=... -DSOURCE=... -DVERSION=...
 #         [-DRUN=...] [-DOBJDUMP=...] -P consumer.cmake
-foreach(v BUILD WORK TOOLCHAIN SOURCE VERSION)
-  if(NOT DEFINED ${v})
-    message(FATAL_ERROR "consumer: ${v} not given")
-  endif()
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/DadaScript.cmake)
+dada_require(consumer BUILD WORK TOOLCHAIN SOURCE VERSION)
 set(programs consumer_c consumer_cpp)
 set(imports ALOG_Init ALOG_Write ALOG_End NameWildcardMatch)
 
