@@ -56,6 +56,10 @@ while(rest)
   endif()
 endwhile()
 
+# Everything that ships, and nothing else: what scripts/package builds.
+add_custom_target(dada_ship)
+add_dependencies(dada_ship ${shipped_libs} dada)
+
 # bin/: the DLLs and dada.exe; lib/: import libraries; include/: the headers
 # a caller of any of the four DLLs needs.
 install(TARGETS ${shipped_libs} EXPORT DADADA32Targets
