@@ -1,5 +1,7 @@
 // NotifyUser: a small message box from dialog template 93 whose texts, icon
 // and button captions come from the caller's own module.
+// Thread-safety: the dialog runs on the caller's thread; the one shared value
+// is the painted icon (below).
 #include "dadada32.h"
 #include "resource.h"
 #include "DIALOGS/dialogs_internal.h"

@@ -3,6 +3,8 @@
 // the "BROWSEDIRECTORY" template, which hides the file controls; its hook
 // types a fixed name on OK so that the dialog accepts the current folder,
 // and the name is cut off again afterwards.
+// Thread-safety: each call runs its modal dialog on the caller's thread and
+// keeps no state of its own between calls.
 #include "dadada32.h"
 #include "resource.h"
 #include "DIALOGS/dialogs_internal.h"
