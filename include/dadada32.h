@@ -363,21 +363,22 @@ DWORD DADAAPI GetOsVersion(void);
 
 /* ======================================================================
  * Remote browse request (also the request of FileBrowseDialog)
+ * The same record as the browser's; when both land, keep one of them.
  * ====================================================================== */
 
-/* Eleven fields in this order; on i686 eleven 32-bit words. */
 typedef struct RemoteBrowseInfo {
-    HWND   owner;         /* dialog owner; its module holds titleId and promptId */
-    LPCSTR serverName;    /* bare machine name; NULL or "" for this machine */
-    LPSTR  path;          /* in: the starting path; out: the chosen path */
-    DWORD  pathSize;      /* capacity of path in bytes */
-    DWORD  foldersOnly;   /* non-zero: a folder is chosen */
-    DWORD  titleId;       /* string id of the title, in the owner's module */
-    DWORD  promptId;      /* string id of the prompt, in the owner's module; 0 for none */
-    LPCSTR pattern;       /* ';'-separated pattern list (or a file-open filter); may be NULL */
-    DWORD  filesOnly;     /* non-zero: a folder is never acceptable */
-    DWORD  remoteCall;    /* written by RemoteBrowse */
-    DWORD  folderChosen;  /* written by RemoteBrowse */
+    HWND   owner;        /* parent of the dialog; its module holds the two texts */
+    LPCSTR server;       /* bare machine name; NULL or "" is this machine */
+    LPSTR  path;         /* 260 bytes.  In: the initial path (only its file-name
+                            part is used).  Out: the chosen path */
+    DWORD  pathSize;     /* not read by RemoteBrowse, which assumes 260 */
+    DWORD  mode;         /* BROWSE_FOLDERS_ONLY, or any other value for folders and files */
+    DWORD  titleId;      /* string ids in the owner's module: the dialog's caption ... */
+    DWORD  promptId;     /* ... and the prompt above the tree */
+    LPCSTR pattern;      /* ';'-separated patterns files must match; NULL lists every file */
+    DWORD  filesOnly;    /* non-zero: OK only while a file is selected */
+    DWORD  remoteCall;   /* written by RemoteBrowse: 1 remote calls, 0 file system */
+    DWORD  folderChosen; /* written at selection changes: 1 when a closed folder was selected last */
 } RemoteBrowseInfo;
 
 
@@ -416,6 +417,9 @@ int   DADAAPI ConnectComputer(HWND owner, HKEY *key, LPCSTR computer);
 BOOL  DADAAPI IsShellAvailable(void);
 /* `path` needs 260 bytes when the shell's browser is used. */
 BOOL  DADAAPI FolderBrowseDialog(HWND owner, LPSTR path, DWORD size, DWORD titleId);
+/* Reads owner, path, pathSize, mode (non-zero: a folder is picked),
+ * titleId, promptId (0: none), pattern (what a path must match in the
+ * shell's browser; the file-open dialog's filter as it is) and filesOnly. */
 BOOL  DADAAPI FileBrowseDialog(RemoteBrowseInfo *info);
 
 

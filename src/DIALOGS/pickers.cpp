@@ -213,7 +213,7 @@ bool Acceptable(const RemoteBrowseInfo &info, LPCITEMIDLIST item)
     if (!item || !SHGetPathFromIDListA(item, path) || !ZK_GetAttributes(path, &attributes)) return false;
     const bool folder = (attributes & kFolderAttribute) != 0;
     if (info.filesOnly && folder) return false;
-    if (info.foldersOnly && folder) return true;
+    if (info.mode && folder) return true;
     return NameWildcardMatch(info.pattern, path) != FALSE;
 }
 
@@ -253,7 +253,7 @@ bool ShellPickFile(RemoteBrowseInfo &info)
     b.pszDisplayName = request->displayName;
     LoadText(OwnerModule(info.owner), info.titleId, request->title, sizeof request->title);
     b.lpszTitle = request->title;
-    b.ulFlags = BIF_RETURNONLYFSDIRS | (info.foldersOnly ? 0 : BIF_RETURNFSANCESTORS) |
+    b.ulFlags = BIF_RETURNONLYFSDIRS | (info.mode ? 0 : BIF_RETURNFSANCESTORS) |
                 (info.promptId ? BIF_STATUSTEXT : 0);
     b.lpfn = SelectionCallback;
     b.lParam = reinterpret_cast<LPARAM>(&info);
@@ -283,12 +283,12 @@ BOOL OpenPickFile(RemoteBrowseInfo &info)
     dada::BlockPtr<OpenRequest> request(dada::BlockNew<OpenRequest>(dada::Block::Fixed));
     if (!request) return FALSE;
     LPCSTR filter = info.pattern;
-    if (!info.foldersOnly && !info.pattern) {
+    if (!info.mode && !info.pattern) {
         BuildFilter(info.path, request->filter);
         filter = request->filter;
     }
     LoadText(OwnerModule(info.owner), info.titleId, request->title, sizeof request->title);
-    const bool folders = info.foldersOnly != 0;
+    const bool folders = info.mode != 0;
     BOOL ok = RunOpenDialog(info.owner, info.path, info.pathSize, request->fileTitle, start, request->title,
                             filter, folders);
     // A folder is accepted the way FolderBrowseDialog accepts it.

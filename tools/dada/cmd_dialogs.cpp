@@ -130,7 +130,7 @@ int RunPickFile(const Args &args)
     RemoteBrowseInfo info{};
     info.path = path;
     info.pathSize = MAX_PATH;
-    info.foldersOnly = o.has("folder");
+    info.mode = o.has("folder");
     info.titleId = IDS_DADA_PICK_FILE;
     info.promptId = IDS_DADA_PICK_PROMPT;
     info.pattern = o.has("pattern") ? pattern.c_str() : nullptr;
