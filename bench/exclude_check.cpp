@@ -2,7 +2,7 @@
 // bare NameWildcardMatch calls each, side by side; and a count of the heap
 // allocations the library makes while checking (there must be none).
 #include "dadada32.h"
-#include "../tests/common/alloccount.h"
+#include "testkit/alloccount.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -27,15 +27,15 @@ endfunction()
 
 # dada_companion_library(target OUTPUT name DEF file.def SOURCES ...)
 #   One of our platform libraries: a DLL named `name`, exports from its .def,
-#   public headers in include/ beside the CMakeLists that calls this.
+#   public headers in include/ beside the CMakeLists that calls this.  It
+#   builds on the bottom layer (dada_base) only, never on the product.
 function(dada_companion_library target)
   cmake_parse_arguments(C "" "OUTPUT;DEF" "SOURCES" ${ARGN})
   add_library(${target} SHARED ${C_SOURCES})
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${C_OUTPUT}
                         IMPORT_PREFIX "lib" IMPORT_SUFFIX ".dll.a")
-  target_include_directories(${target}
-    PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include
-    PRIVATE ${PROJECT_SOURCE_DIR}/src)
+  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include)
+  target_link_libraries(${target} PRIVATE dada_base)
   target_link_options(${target} PRIVATE ${DADA_DLL_LINK})
   dada_use_def(${target} ${CMAKE_CURRENT_SOURCE_DIR}/${C_DEF})
 endfunction()

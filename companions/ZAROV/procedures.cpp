@@ -1,5 +1,6 @@
 #include "procedures.h"
-#include "common/wildcard.h"
+#include "dada/handle.h"
+#include "dada/wildcard.h"
 
 #include <algorithm>
 #include <string>
@@ -34,12 +35,6 @@ void AddList(Answer &a, const NameList &list)
     a.out.push_back(IntArg(RPC_ARG_COUNT, static_cast<DWORD>(bytes.size())));
     a.out.push_back({RPC_ARG_BYTES, std::move(bytes)});
 }
-
-// Closes a directory search on every way out.
-struct Search {
-    HANDLE h;
-    ~Search() { if (h != INVALID_HANDLE_VALUE) FindClose(h); }
-};
 
 } // namespace
 
@@ -93,8 +88,8 @@ Answer ReadDirectory(const std::vector<Arg> &in, DWORD room)
     DWORD next = RPC_CONTINUATION_DONE;
     if (start != RPC_CONTINUATION_DONE) {
         WIN32_FIND_DATAA fd;
-        Search search{FindFirstFileA(path.c_str(), &fd)};
-        if (search.h == INVALID_HANDLE_VALUE) {
+        dada::UniqueFind search{FindFirstFileA(path.c_str(), &fd)};
+        if (!search) {
             DWORD e = GetLastError();
             if (e != ERROR_FILE_NOT_FOUND && e != ERROR_NO_MORE_FILES) return Failed(RPC_E_NOT_FOUND);
         } else {
@@ -112,7 +107,7 @@ Answer ReadDirectory(const std::vector<Arg> &in, DWORD room)
                     break;
                 }
                 ++index;
-            } while (FindNextFileA(search.h, &fd));
+            } while (FindNextFileA(search.get(), &fd));
         }
     }
     Answer a;

@@ -2,7 +2,7 @@
 // communication library for ZAROV_SERVICE and ZAROV_PACKET_TYPE.
 #include "callwire.h"
 #include "procedures.h"
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 #include "zuredu.h"
 
 #include <cstring>

@@ -1,6 +1,6 @@
 // RPC_SendCall: the client side of a call.
 #include "callwire.h"
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 #include "zuredu.h"
 
 #include <cstring>

@@ -4,7 +4,7 @@
 // 64-bit Windows), so it is handed out as a 32-bit value.  Valid handles are
 // never 0 or -1.
 #include "zoredo32.h"
-#include "common/kvattr.h"
+#include "dada/kvattr.h"
 
 #include <atomic>
 

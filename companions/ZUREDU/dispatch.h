@@ -1,7 +1,7 @@
 // One request handed to the handler registered for its packet type.
 #pragma once
 #include <windows.h>
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 #include "zuredu.h"
 
 namespace zuredu {

@@ -2,7 +2,7 @@
 // callback, bursts, and truncation to the most recent complete lines.
 #include "dadada32.h"
 #include "FRAME/kfile.h"
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 #include "FRAME/module.h"
 #include "resource.h"
 

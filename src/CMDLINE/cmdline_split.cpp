@@ -2,7 +2,7 @@
 // into items in place.
 #include "dadada32.h"
 #include "CMDLINE/cmdline_record.h"
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // Dynamic array of caller values, kept in global memory or in memory from
 // the caller's own allocator pair.  It grows by 10 slots before it is full.
 #include "dadada32.h"
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 
 #include <cstddef>
 #include <cstring>

@@ -1,7 +1,7 @@
 // Intrusive first-in, first-out list: elements join at the head and leave
 // from the tail; positions count from the tail.
 #include "dadada32.h"
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 
 #include <cstddef>
 

@@ -24,7 +24,7 @@
 // Not thread-safe: the heap table is process-wide and unlocked, as callers
 // are told.
 #include "dadada32.h"
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 
 #include <algorithm>
 #include <cassert>

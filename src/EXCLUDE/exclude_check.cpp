@@ -31,7 +31,7 @@ private:
 
 // A folder's elements taken apart once, for the comparison with every item.
 struct ElementList {
-    static constexpr size_t kMax = kPathBuffer / 2 + 1;   // "a\a\..." at most
+    static constexpr size_t kMax = kPathBuf / 2 + 1;   // "a\a\..." at most
     std::string_view at[kMax];
     size_t count = 0;
     void Take(std::string_view folder)
@@ -52,9 +52,9 @@ public:
     {
         // The caller's path serves as it is unless it must be cut to the
         // longest path.
-        size_t len = path ? strnlen(path, kPathBuffer) : 0;
+        size_t len = path ? strnlen(path, kPathBuf) : 0;
         const char *copy = path ? path : "";
-        if (len > kPathChars) len = CopyPath(copy_, path), copy = copy_;
+        if (len > kPathMax) len = CopyPath(copy_, path), copy = copy_;
         const std::string_view text{copy, len};
         // The first '*', the first '?' and the last separator; character by
         // character only in a double-byte code page.
@@ -109,7 +109,7 @@ public:
     }
 
 private:
-    char copy_[kPathBuffer];
+    char copy_[kPathBuf];
     std::string_view folder_;
     const char *name_;
     ElementList lists_[2];

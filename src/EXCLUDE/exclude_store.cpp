@@ -1,7 +1,7 @@
 // Exclusion lists in memory: open (load from the profile or the caller's
 // storage procedure), add, find, delete, save and close.
 #include "EXCLUDE/exclude_list.h"
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 
 #include <cstring>
 

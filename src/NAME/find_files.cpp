@@ -1,8 +1,8 @@
 // Walking a folder tree and handing every entry to the caller's procedure.
 #include "dadada32.h"
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 #include "NAME/dir_search.h"
-#include "common/kvattr.h"
+#include "dada/kvattr.h"
 
 #include <array>
 #include <cstddef>

@@ -121,7 +121,7 @@ extern "C" BOOL WINAPI NameValidateItem(LPCSTR item, DWORD flags)
     Root root = CheckRoot(w);
     if (!root.valid) return FALSE;
 
-    char illegal[kPathChars];
+    char illegal[kPathMax];
     DWORD count = NameReturnIllegalChars(illegal, sizeof illegal, root.rooted ? 1 : 0, 1);
     for (DWORD i = count; i-- > 0;)
         if (w.find(illegal[i]) != std::string_view::npos) return FALSE;

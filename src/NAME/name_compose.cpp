@@ -100,7 +100,7 @@ extern "C" LPSTR WINAPI NameHasWildcards(LPCSTR path)
 extern "C" void WINAPI NameReturnFile(LPCSTR path, LPSTR file)
 {
     if (!file) return;
-    char copy[kPathBuffer];
+    char copy[kPathBuf];
     size_t len = CopyPath(copy, path);
     file[0] = '\0';
 

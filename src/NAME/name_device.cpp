@@ -54,7 +54,7 @@ bool InNtList(std::string_view name)
 
 bool InDeviceTable(LPCSTR name)
 {
-    char part[kPathBuffer];
+    char part[kPathBuf];
     if (NameHasDriveLetter(name) || name[0] == '\\')
         NameReturnFile(name, part);
     else

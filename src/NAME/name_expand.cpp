@@ -1,6 +1,7 @@
 // Expanding a path to its full or short form, and fitting it to a window.
 #include "dadada32.h"
 #include "NAME/name_internal.h"
+#include "dada/handle.h"
 
 #include <cstring>
 
@@ -15,7 +16,7 @@ enum class Form { Long, Short };
 BOOL Expand(LPCSTR path, LPSTR out, DWORD size, Form form, bool displayCase)
 {
     if (!path || !out) return FALSE;
-    char copy[kPathBuffer];
+    char copy[kPathBuf];
     CopyPath(copy, path);
 
     const char *pattern = nullptr;
@@ -54,11 +55,10 @@ extern "C" BOOL WINAPI NameReturnShortName(LPCSTR path, LPSTR out, DWORD size, D
 extern "C" void WINAPI NameShortenFile(LPSTR text, HWND window)
 {
     if (!text) return;
-    HDC dc = GetDC(window);
+    WindowDC dc{window, GetDC(window)};
     if (!dc) return;
     RECT rect;
     if (GetWindowRect(window, &rect))
-        DrawTextExA(dc, text, -1, &rect,
+        DrawTextExA(dc.get(), text, -1, &rect,
                     DT_SINGLELINE | DT_NOCLIP | DT_END_ELLIPSIS | DT_MODIFYSTRING, nullptr);
-    ReleaseDC(window, dc);
 }

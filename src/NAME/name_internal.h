@@ -3,21 +3,15 @@
 #include <windows.h>
 #include <cstddef>
 #include <string_view>
-#include "common/wildcard.h"
+#include "dada/ascii.h"
+#include "dada/limits.h"
+#include "dada/wildcard.h"
 
 namespace dada {
 
-// Work buffers of the path functions: one path and its terminator.
-inline constexpr size_t kPathChars = 260;
-inline constexpr size_t kPathBuffer = kPathChars + 1;
-
-// Copies at most kPathChars characters of `src` (null = empty) into `dst`
-// (kPathBuffer bytes) and terminates it.  Answers the copied length.
+// Copies at most kPathMax characters of `src` (null = empty) into `dst`
+// (kPathBuf bytes) and terminates it.  Answers the copied length.
 size_t CopyPath(char *dst, const char *src);
-
-// ASCII-only case folding, as every path comparison uses (AsciiLower).
-constexpr bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool EqualsNoCase(std::string_view a, std::string_view b);
 
 // Letter, colon, backslash at the start of `s`.
 constexpr bool HasDriveLetter(std::string_view s)

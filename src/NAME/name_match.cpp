@@ -18,7 +18,7 @@ extern "C" void WINAPI NameSeparatePath(LPCSTR item, LPSTR folder, LPSTR pattern
 {
     if (!folder || !pattern) return;
     folder[0] = pattern[0] = '\0';
-    char copy[kPathBuffer];
+    char copy[kPathBuf];
     size_t len = CopyPath(copy, item);
 
     if (char *wild = NameHasWildcards(copy)) {

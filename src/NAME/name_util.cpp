@@ -8,18 +8,10 @@ namespace dada {
 
 size_t CopyPath(char *dst, const char *src)
 {
-    size_t n = src ? strnlen(src, kPathChars) : 0;
+    size_t n = src ? strnlen(src, kPathMax) : 0;
     std::memcpy(dst, src ? src : "", n);
     dst[n] = '\0';
     return n;
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    return true;
 }
 
 size_t FirstWildcard(std::string_view s)

@@ -3,7 +3,7 @@
 // stays where it was.
 #include "dadada32.h"
 #include "FRAME/kfile.h"
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 #include <algorithm>
 
 namespace {

@@ -2,7 +2,7 @@
 // worker thread fetches the remote file.  The outcome reaches the caller by
 // callback, by its semaphore, or by waiting here.
 #include "REMOTE/retrieve_context.h"
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 #include "NAME/name_internal.h"
 #include "zoredo32.h"
 #include <cstring>

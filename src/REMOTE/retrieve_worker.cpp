@@ -3,7 +3,7 @@
 #include "REMOTE/retrieve_context.h"
 #include "REMOTE/binding.h"
 #include "REMOTE/xfer_wire.h"
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 #include "NAME/name_internal.h"
 #include "zoredo32.h"
 #include <algorithm>

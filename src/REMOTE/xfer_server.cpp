@@ -4,7 +4,7 @@
 // kernel file services.
 #include "REMOTE/xfer_server.h"
 #include "REMOTE/xfer_wire.h"
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 #include "zoredo32.h"
 #include <cstring>
 

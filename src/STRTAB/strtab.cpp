@@ -2,7 +2,7 @@
 // library, index its records, copy texts out by id.
 #include "dadada32.h"
 #include "FRAME/kfile.h"
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 #include "STRTAB/strtab_record.h"
 #include "common/boundedcopy.h"
 

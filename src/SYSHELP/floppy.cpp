@@ -1,9 +1,9 @@
 // Floppy drives: is a path on one, and is a disk in it.
 #include "dadada32.h"
+#include "dada/ascii.h"
 
 namespace {
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
 bool IsFloppyLetter(char c) { return c == 'A' || c == 'B'; }
 
 } // namespace
@@ -11,7 +11,7 @@ bool IsFloppyLetter(char c) { return c == 'A' || c == 'B'; }
 extern "C" BOOL WINAPI DiskIsFloppy(LPCSTR path)
 {
     if (!path) return FALSE;
-    char letter = UpperAscii(path[0]);
+    char letter = dada::AsciiUpper(path[0]);
     if (!IsFloppyLetter(letter)) return FALSE;
     char root[] = "X:\\";
     root[0] = letter;
@@ -20,7 +20,7 @@ extern "C" BOOL WINAPI DiskIsFloppy(LPCSTR path)
 
 extern "C" BOOL WINAPI CheckForFloppy(CHAR driveLetter)
 {
-    char letter = UpperAscii(driveLetter);
+    char letter = dada::AsciiUpper(driveLetter);
     if (!IsFloppyLetter(letter)) return FALSE;
     char root[] = "X:\\";
     root[0] = letter;

@@ -1,5 +1,5 @@
 // The list in memory: add, find, get, delete, growth, and which paths it covers.
-#include "alloccount.h"
+#include "testkit/alloccount.h"
 #include "exclude_helpers.h"
 #include <gtest/gtest.h>
 #include <cstring>

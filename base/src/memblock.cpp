@@ -1,4 +1,4 @@
-#include "FRAME/memblock.h"
+#include "dada/memblock.h"
 
 namespace dada {
 

@@ -1,6 +1,6 @@
 // Counts the heap allocations one module makes by itself: while a counter
 // lives, the module's import-table entries of the allocation functions
-// point at counting forwarders.  Header-only, so benchmarks can use it too.
+// point at counting forwarders.
 #pragma once
 #include <windows.h>
 #include <cstdlib>

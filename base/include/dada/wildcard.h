@@ -4,10 +4,9 @@
 // NameWildcardMatch exports it; the RPC server's folder listings use it too,
 // so a folder read remotely filters exactly as one read locally.
 #pragma once
+#include "dada/ascii.h"
 
 namespace dada {
-
-constexpr char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 namespace wildcard_detail {
 constexpr const char *SkipTo(const char *p, char stop)
