@@ -93,11 +93,17 @@ HeapIndex g_index[kMaxHeaps];           // beside g_heaps[i]
 
 DWORD LeafValue(const SubPiece &e) { return Live(e) && !InUse(e) ? e.size : 0; }
 
+// A node that keeps its value leaves every node above it as it was.
 void TreeSet(HeapIndex &x, uint32_t slot, DWORD value)
 {
     size_t k = x.leaves + slot;
+    if (x.tree[k] == value) return;
     x.tree[k] = value;
-    for (k >>= 1; k; k >>= 1) x.tree[k] = std::max(x.tree[2 * k], x.tree[2 * k + 1]);
+    for (k >>= 1; k; k >>= 1) {
+        const DWORD top = std::max(x.tree[2 * k], x.tree[2 * k + 1]);
+        if (x.tree[k] == top) break;
+        x.tree[k] = top;
+    }
 }
 
 // The first slot in table order holding a free entry of at least n bytes.
