@@ -17,9 +17,9 @@
 //     free neighbours into the run's first entry; touching only the pending
 //     slots gives exactly that, as no other pair can have changed.
 // An entry removed by a merge leaves a hole (address null) in the table, so
-// no slot moves; the holes are squeezed out when the table is full and at
-// least half of it is holes, otherwise the table grows by 100 entries (the
-// index beside it by doubling).
+// no slot moves; the holes are squeezed out when the table is full and
+// three quarters of it are holes, otherwise the table grows by 100 entries
+// (the index beside it by doubling).
 //
 // Not thread-safe: the heap table is process-wide and unlocked, as callers
 // are told.
@@ -231,13 +231,14 @@ SubPiece *NewEntryTable(DWORD entries)
 }
 
 // At least kSpareEntries free slots at the end of the table: squeezed out
-// of the holes when they are half the table, else by growing it.  False
-// (nothing changed) when memory runs out.
+// of the holes when they are three quarters of the table (a squeeze costs
+// a walk of the table, so it must free many slots), else by growing it.
+// False (nothing changed) when memory runs out.
 bool EnsureSpareEntries(SubHeap &h, HeapIndex &x)
 {
     if (h.entryCapacity - h.entryCount >= kSpareEntries) return true;
     const DWORD holes = h.entryCount - x.live;
-    if (holes >= kSpareEntries && holes >= h.entryCount / 2) {
+    if (holes >= kSpareEntries && holes >= h.entryCount / 4 * 3) {
         Compact(h, x);
         return true;
     }
