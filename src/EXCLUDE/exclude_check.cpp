@@ -129,17 +129,25 @@ bool Covers(const ExcludeItem &item, SplitPath &path)
     const bool rootless = folder[0] == '\\';
     if (rootless) folder.remove_prefix(folder.size() > 1 && folder[1] == '\\' ? 2 : 1);
 
+    // The item folder's elements are walked in place, each compared with
+    // the path folder's element of the same rank; an empty element (a
+    // doubled or trailing backslash, or the end) ends them.
     const ElementList &have = path.Elements(rootless);
-    Elements want(folder);
-    size_t next = 0;
+    size_t at = 0, next = 0;
+    bool wantDone = folder.empty() || folder[0] == '\\';
     if (have.count) {
-        while (!want.Done()) {
-            if (!EqualsNoCase(want.Current(), have.at[next])) return false;
-            want.Next();
+        while (!wantDone) {
+            const std::string_view mine = have.at[next];
+            size_t k = 0;
+            for (; at + k < folder.size() && folder[at + k] != '\\'; ++k)
+                if (k >= mine.size() || AsciiLower(folder[at + k]) != AsciiLower(mine[k])) return false;
+            if (k != mine.size()) return false;
+            at += k + 1;   // past the backslash, or past the end
+            wantDone = at >= folder.size() || folder[at] == '\\';
             if (++next == have.count) break;
         }
     }
-    if (!want.Done()) return false;                                // outside the item's folder
+    if (!wantDone) return false;                                   // outside the item's folder
     if (next < have.count && item.subfolders == 0) return false;   // in a subfolder
     return anyName || WildcardMatch(item.pattern, name);
 }
