@@ -87,32 +87,26 @@ int main()
     // look-ups weigh, not the bytes).
     double lib = 1e9, plain = 1e9, libSmall = 1e9, plainSmall = 1e9;
     bool ok = true;
-    for (int r = 0; r < kRounds; ++r) {
-        auto pairs = MakeSources("lib", bytes);
+    // One round of one side: each file timed, the best totals kept.
+    auto round = [&](const char *tag, auto move, double &best, double &bestSmall) {
+        auto pairs = MakeSources(tag, bytes);
         double all = 0, small = 0;
         for (size_t i = 0; i < pairs.size(); ++i) {
             const double t0 = BenchNow();
-            ok &= FileMove(pairs[i].from.c_str(), pairs[i].to.c_str(), 1) == 1;
+            ok &= move(pairs[i]);
             const double t = BenchNow() - t0;
             all += t;
             if (kSizes[i / kCopiesEach] <= 65536) small += t;
         }
-        lib = std::min(lib, all);
-        libSmall = std::min(libSmall, small);
+        best = std::min(best, all);
+        bestSmall = std::min(bestSmall, small);
         for (const auto &p : pairs) DeleteFileA(p.to.c_str());
-
-        pairs = MakeSources("plain", bytes);
-        all = small = 0;
-        for (size_t i = 0; i < pairs.size(); ++i) {
-            const double t0 = BenchNow();
-            ok &= CopyFileA(pairs[i].from.c_str(), pairs[i].to.c_str(), FALSE) && DeleteFileA(pairs[i].from.c_str());
-            const double t = BenchNow() - t0;
-            all += t;
-            if (kSizes[i / kCopiesEach] <= 65536) small += t;
-        }
-        plain = std::min(plain, all);
-        plainSmall = std::min(plainSmall, small);
-        for (const auto &p : pairs) DeleteFileA(p.to.c_str());
+    };
+    for (int r = 0; r < kRounds; ++r) {
+        round("lib", [](const Pair &p) { return FileMove(p.from.c_str(), p.to.c_str(), 1) == 1; }, lib, libSmall);
+        round("plain", [](const Pair &p) {
+            return CopyFileA(p.from.c_str(), p.to.c_str(), FALSE) && DeleteFileA(p.from.c_str());
+        }, plain, plainSmall);
     }
     unsigned long total = 0;
     for (DWORD size : kSizes) total += size * kCopiesEach;
