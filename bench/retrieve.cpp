@@ -209,6 +209,6 @@ int main(int argc, char **argv)
     std::printf("  FileRetrieve (dada serve)    %8.1f MB/s\n", l);
     std::printf("  plain socket client/server   %8.1f MB/s\n", p);
     std::printf("  ratio library/plain          %8.2f\n", p > 0 ? l / p : 0.0);
-    std::printf("ratio FileRetrieve %.3f\n", p > 0 ? l / p : 0.0);
+    std::printf("ratio FileRetrieve %.3f 0.9 min\n", p > 0 ? l / p : 0.0);
     return l > 0 && p > 0 ? 0 : 1;
 }
