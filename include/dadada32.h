@@ -347,7 +347,8 @@ DWORD DADAAPI FileMove(LPCSTR source, LPCSTR destination, DWORD overwrite);
  * Remote browser
  * ====================================================================== */
 
-/* The request of RemoteBrowse: eleven fields in this order.  The owner,
+/* The request of RemoteBrowse (and of FileBrowseDialog): eleven fields in
+ * this order.  The owner,
  * the server name, the path buffer and the pattern are pointer-sized; the
  * rest are 32-bit. */
 typedef struct RemoteBrowseInfo {
@@ -396,6 +397,47 @@ BOOL  DADAAPI CheckForFloppy(CHAR driveLetter);
 #define OSVERSION_WIN95   2u
 #define OSVERSION_WINNT   3u
 DWORD DADAAPI GetOsVersion(void);
+
+
+/* ======================================================================
+ * Dialogs: notification, connection to a computer, folder and file pickers
+ * ====================================================================== */
+
+/* Caption ids that keep the template's own "&Yes" and "&No". */
+#define NOTIFY_KEEP_YES 6u
+#define NOTIFY_KEEP_NO  7u
+
+typedef struct NotifyRequest {
+    HWND     owner;        /* texts and icon come from the module that owns it */
+    UINT_PTR insertValue;  /* non-zero: the message's one format argument */
+    DWORD    messageId;
+    DWORD    yesId;        /* 0 (or noId 0): only OK is shown */
+    DWORD    noId;
+    DWORD    titleId;
+    WORD     iconId;
+} NotifyRequest;
+
+/* 1 for OK or Yes, 2 for No, Cancel, Escape or the close box; -1 when the
+ * dialog cannot be made. */
+int   DADAAPI NotifyUser(const NotifyRequest *request);
+
+/* Results of ConnectComputer. */
+#define CONNECT_OK        0
+#define CONNECT_FAILED    1
+#define CONNECT_CANCELLED 2
+#define CONNECT_NO_DIALOG (-1)
+
+/* Opens HKEY_LOCAL_MACHINE of `computer` behind a wait dialog; on
+ * CONNECT_OK *key is the caller's to close. */
+int   DADAAPI ConnectComputer(HWND owner, HKEY *key, LPCSTR computer);
+
+BOOL  DADAAPI IsShellAvailable(void);
+/* `path` needs 260 bytes when the shell's browser is used. */
+BOOL  DADAAPI FolderBrowseDialog(HWND owner, LPSTR path, DWORD size, DWORD titleId);
+/* Reads owner, path, pathSize, mode (non-zero: a folder is picked),
+ * titleId, promptId (0: none), pattern (what a path must match in the
+ * shell's browser; the file-open dialog's filter as it is) and filesOnly. */
+BOOL  DADAAPI FileBrowseDialog(RemoteBrowseInfo *info);
 
 
 #ifdef __cplusplus

@@ -1,7 +1,7 @@
 // dada browse: the library's drive and folder browser on this machine or on
 // a machine of the hosts map; prints the chosen path.
 #include "command.h"
-#include "dada_resource.h"
+#include "dada_res.h"
 #include "dadada32.h"
 
 #include <cstdio>
