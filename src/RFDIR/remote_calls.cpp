@@ -128,7 +128,8 @@ Packet RemoteReadDirectory(LPCSTR server, LPCSTR search, DWORD mode, LPCSTR patt
 // The names of a reply, never more than the reply room holds.
 HTREEITEM AddReply(HWND tree, const CallPacket &p, HTREEITEM parent, DWORD typeMode)
 {
-    return TreeAddNameList(tree, std::min(p.replyCount, ReplyRoom(*p.descriptor)), p.replyList, parent, typeMode);
+    const DWORD room = ReplyRoom(*p.descriptor);
+    return TreeAddNameList(tree, std::min(p.replyCount, room), p.replyList, parent, typeMode, room);
 }
 
 LPCSTR ServerOf(HWND tree)

@@ -44,10 +44,14 @@ inline bool HasServer(LPCSTR server) { return server && *server; }
 // with the image of `type`; "." and ".." are not inserted (SkippedItem).
 HTREEITEM TreeAddItem(HWND tree, LPCSTR text, HTREEITEM parent, DWORD type);
 // Inserts the entries of a name list of `count` bytes (typed when `typeMode`
-// is kTypedList, else every entry has the item type `typeMode`).  Reads no
-// byte at or past `count`.  Answers the last item added when the list ended
-// at its empty entry (or exactly at `count`), else null.
-HTREEITEM TreeAddNameList(HWND tree, DWORD count, const BYTE *list, HTREEITEM parent, DWORD typeMode);
+// is kTypedList, else every entry has the item type `typeMode`).  `room` is
+// how many bytes at `list` may be read (a reply's whole room; at least
+// `count`): a name that runs past the count is still inserted, read up to
+// its zero byte or the room, and then ends the list as a failure.  Answers
+// the last item added when the list ended at its empty entry (or exactly at
+// `count`), else null.
+HTREEITEM TreeAddNameList(HWND tree, DWORD count, const BYTE *list, HTREEITEM parent, DWORD typeMode,
+                          DWORD room = 0);
 // Image and selected image of an item; false when it cannot be read.
 bool ItemImages(HWND tree, HTREEITEM item, int &image, int &selected);
 // Sets both images of an item.

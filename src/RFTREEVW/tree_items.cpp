@@ -2,7 +2,9 @@
 // and the image and expand-button marks of an item.
 #include "RFTREEVW/rftreevw.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace dada::browse {
 
@@ -13,33 +15,40 @@ constexpr int kImageOfType[kItemTypes] = {
     kNetworkDriveImage, kCdromDriveImage, kRemovableDriveImage,
 };
 
-// One entry of a name list: its item type and its name, which is known to
-// end with a zero byte inside the list.
+// One entry of a name list: its item type and its name.  A name whose zero
+// byte lies past the readable room is held cut short in `cut`.
 struct NameEntry {
     DWORD type;
     LPCSTR name;
+    std::string cut;
 };
 
-// The byte at `at`, or zero at and past the byte count: the list ends
-// there at the latest.
-BYTE ByteAt(const BYTE *list, DWORD count, DWORD at) { return at < count ? list[at] : 0; }
+// The byte at `at`, or zero at and past `end`: the readable room ends the
+// list at the latest.
+BYTE ByteAt(const BYTE *list, DWORD end, DWORD at) { return at < end ? list[at] : 0; }
 
 // Reads the entry at `offset`, past the zero byte that ends the previous
-// entry.  False for a type byte outside 1 to 7 or a name without its zero
-// byte inside the count.
-bool ParseNameEntry(const BYTE *list, DWORD count, DWORD offset, DWORD typeMode, NameEntry &entry)
+// entry.  False for a type byte outside 1 to 7.  The name may run past the
+// count (the count then ends the list as a failure once the name is in the
+// tree) but is never read past `room`, the bytes readable at `list`.
+bool ParseNameEntry(const BYTE *list, DWORD count, DWORD room, DWORD offset, DWORD typeMode, NameEntry &entry)
 {
     DWORD at = offset;
-    if (ByteAt(list, count, at) == 0) ++at;
+    if (ByteAt(list, room, at) == 0) ++at;
     entry.type = typeMode;
     if (typeMode == kTypedList) {
-        const BYTE typeByte = ByteAt(list, count, at);
+        const BYTE typeByte = ByteAt(list, room, at);
         if (typeByte < 1 || typeByte > kItemTypes) return false;
         entry.type = typeByte - 1u;
         ++at;
     }
-    if (at >= count || !std::memchr(list + at, 0, count - at)) return false;
-    entry.name = reinterpret_cast<LPCSTR>(list + at);
+    const LPCSTR name = reinterpret_cast<LPCSTR>(list + at);
+    if (at < room && std::memchr(name, 0, room - at)) {
+        entry.name = name;
+    } else {
+        entry.cut.assign(name, at < room ? room - at : 0);
+        entry.name = entry.cut.c_str();
+    }
     return true;
 }
 
@@ -82,15 +91,16 @@ HTREEITEM TreeAddItem(HWND tree, LPCSTR text, HTREEITEM parent, DWORD type)
     return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
-HTREEITEM TreeAddNameList(HWND tree, DWORD count, const BYTE *list, HTREEITEM parent, DWORD typeMode)
+HTREEITEM TreeAddNameList(HWND tree, DWORD count, const BYTE *list, HTREEITEM parent, DWORD typeMode, DWORD room)
 {
     if (!list) return nullptr;
+    room = std::max(room, count);
     HTREEITEM last = nullptr;
     for (DWORD offset = 0;;) {
-        if (ByteAt(list, count, offset) == 0 && (offset == MAXDWORD || ByteAt(list, count, offset + 1) == 0))
+        if (ByteAt(list, room, offset) == 0 && (offset == MAXDWORD || ByteAt(list, room, offset + 1) == 0))
             return last;   // the empty entry ends the list
         NameEntry entry;
-        if (!ParseNameEntry(list, count, offset, typeMode, entry)) return nullptr;
+        if (!ParseNameEntry(list, count, room, offset, typeMode, entry)) return nullptr;
         last = TreeAddItem(tree, entry.name, parent, entry.type);
         if (!last || !NextNameEntry(list, count, offset)) return nullptr;
     }

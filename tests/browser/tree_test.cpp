@@ -81,17 +81,18 @@ TEST_F(NameList, Formats)
         {L("\x02" "a\0\x09" "bad\0\x02" "c\0\0"), kAll, kTypedList, false, {"1:a"}},
         {L("\x00" "a\0\0"), kAll, kTypedList, false, {}},        // type byte 0
         {L("\x02" "a\0\0" "\x02" "x\0"), kAll, kTypedList, true, {"1:a"}},  // nothing after the empty entry
-        {L("\x02" "a\0\x02" "b"), kAll, kTypedList, false, {"1:a"}},      // b has no zero inside the count
-        {L("\x02" "a\0\x02" "bc\0"), 5, kTypedList, false, {"1:a"}},     // the count cuts b short
+        {L("\x02" "a\0\x02" "b"), kAll, kTypedList, false, {"1:a", "1:b"}},  // b: no zero inside the count
+        {L("\x02" "a\0\x02" "bc\0"), 5, kTypedList, false, {"1:a", "1:bc"}},  // the count cuts bc, the room holds it
         {L("\x02" "a\0"), kAll, kTypedList, true, {"1:a"}},                // ends exactly at the count
-        {L("\x02" "a\0\x02"), kAll, kTypedList, false, {"1:a"}},          // a type byte and nothing more
+        {L("\x02" "a\0\x02"), kAll, kTypedList, false, {"1:", "1:a"}},    // a type byte and nothing more
     };
 #undef L
     for (const auto &c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.bytes));
         TreeView_DeleteAllItems(tree_);
         const DWORD count = c.count == kAll ? DWORD(c.bytes.size()) : c.count;
-        HTREEITEM last = TreeAddNameList(tree_, count, Place(c.bytes.substr(0, count)), nullptr, c.mode);
+        // The reply's room is the whole literal; only `count` bytes of it are the list.
+        HTREEITEM last = TreeAddNameList(tree_, count, Place(c.bytes), nullptr, c.mode, DWORD(c.bytes.size()));
         EXPECT_EQ(last != nullptr, c.ends);
         EXPECT_EQ(Items(), c.items);
     }
