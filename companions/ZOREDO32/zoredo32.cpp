@@ -273,6 +273,7 @@ DWORD WINAPI ZK_Seek(ZKFILE file, DWORD offset, DWORD origin)
     switch (origin) {
     case ZK_SEEK_BEGIN: method = FILE_BEGIN; move.QuadPart = offset; break;
     case ZK_SEEK_END:   method = FILE_END; move.QuadPart = static_cast<LONG>(offset); break;
+    case ZK_SEEK_CURRENT: method = FILE_CURRENT; move.QuadPart = static_cast<LONG>(offset); break;
     default:            return 0xFFFFFFFFu;
     }
     return WithFile(file, 0xFFFFFFFFu, [&](HANDLE h) -> DWORD {
