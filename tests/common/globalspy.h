@@ -4,22 +4,22 @@
 #pragma once
 #include <windows.h>
 #include <vector>
+#include "testkit/importpatch.h"
 
 namespace dadatest {
 
 class GlobalAllocSpy {
 public:
     GlobalAllocSpy();
-    ~GlobalAllocSpy();
     GlobalAllocSpy(const GlobalAllocSpy &) = delete;
     GlobalAllocSpy &operator=(const GlobalAllocSpy &) = delete;
 
-    bool hooked() const { return slot_ != nullptr; }
+    bool hooked() const { return patch_.active(); }
     // The flags of the calls so far, in order; clears the record.
     std::vector<UINT> takeFlags();
 
 private:
-    void **slot_ = nullptr;
+    testkit::ImportPatch patch_;
 };
 
 } // namespace dadatest
