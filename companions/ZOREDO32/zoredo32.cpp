@@ -1,23 +1,171 @@
 // ZOREDO32: kernel file services over Win32 file I/O.
 //
-// Handles: a Win32 file handle carries only 32 significant bits (also on
-// 64-bit Windows), so it is handed out as a 32-bit value.  Valid handles are
-// never 0 or -1.
+// Handles: the library hands out its own 32-bit values, never the Win32
+// handle behind them.  A value is a slot index in its low kIndexBits bits and
+// a random tag, drawn afresh at every open, above them; a closed slot goes to
+// the back of the free queue, so a value is not soon handed out again and
+// cannot be guessed from another.  A value the table does not hold (never
+// handed out, or already closed) is refused by every service with
+// ERROR_INVALID_HANDLE and touches no file.  Valid values are never 0 or -1.
+//
+// Thread-safety: every service may be called from any thread.  A service
+// holds a use count on its slot while it works on the Win32 handle; a close
+// retires the value at once and the Win32 handle is closed when the last use
+// ends, so a close racing a read never lets the read reach another file.
+#define _CRT_RAND_S
 #include "zoredo32.h"
 #include "dada/kvattr.h"
+#include "dada/ascii.h"
 
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <vector>
 
 namespace {
 
 std::atomic<LONG> g_openFiles{0};
 
-HANDLE ToWin32(ZKFILE f) { return ULongToHandle(f); }
+constexpr DWORD kIndexBits = 14;
+constexpr DWORD kMaxOpen = 1u << kIndexBits;          // files open at once
+constexpr DWORD kTagMask = (1u << (32 - kIndexBits)) - 1;
+
+class HandleTable {
+public:
+    // A value for `h`, or ZK_NOFILE when the table is full (`h` is then closed).
+    ZKFILE Add(HANDLE h)
+    {
+        AcquireSRWLockExclusive(&lock_);
+        if (slots_.empty()) slots_.resize(kMaxOpen);
+        if (fresh_ < kMaxOpen) free_.push_back(fresh_++);
+        if (free_.empty()) {
+            ReleaseSRWLockExclusive(&lock_);
+            CloseHandle(h);
+            SetLastError(ERROR_TOO_MANY_OPEN_FILES);
+            return ZK_NOFILE;
+        }
+        const DWORD index = free_.front();
+        free_.pop_front();
+        Slot &s = slots_[index];
+        ZKFILE value;
+        do {
+            unsigned int r = 0;
+            rand_s(&r);
+            s.tag = r & kTagMask;
+            value = s.tag << kIndexBits | index;
+        } while (s.tag == 0 || value == ZK_NOFILE);
+        s.h = h;
+        s.uses = 0;
+        s.closing = false;
+        ReleaseSRWLockExclusive(&lock_);
+        ++g_openFiles;
+        return value;
+    }
+
+    // The Win32 handle behind `value` with a use held, or null (refused).
+    HANDLE Use(ZKFILE value)
+    {
+        AcquireSRWLockExclusive(&lock_);
+        Slot *s = Find(value);
+        HANDLE h = s ? (++s->uses, s->h) : nullptr;
+        ReleaseSRWLockExclusive(&lock_);
+        if (!h) SetLastError(ERROR_INVALID_HANDLE);
+        return h;
+    }
+
+    void Done(ZKFILE value)
+    {
+        AcquireSRWLockExclusive(&lock_);
+        Slot &s = slots_[value & (kMaxOpen - 1)];
+        HANDLE last = --s.uses == 0 && s.closing ? Retire(s, value) : nullptr;
+        ReleaseSRWLockExclusive(&lock_);
+        if (last) CloseHandle(last);
+    }
+
+    // Retires `value`; false when the table does not hold it.
+    bool Close(ZKFILE value)
+    {
+        AcquireSRWLockExclusive(&lock_);
+        Slot *s = Find(value);
+        HANDLE last = nullptr;
+        if (s) {
+            s->closing = true;
+            if (s->uses == 0) last = Retire(*s, value);
+        }
+        ReleaseSRWLockExclusive(&lock_);
+        if (last) CloseHandle(last);
+        if (!s) SetLastError(ERROR_INVALID_HANDLE);
+        return s != nullptr;
+    }
+
+private:
+    struct Slot {
+        HANDLE h = nullptr;
+        DWORD tag = 0;          // 0: free
+        LONG uses = 0;
+        bool closing = false;
+    };
+
+    Slot *Find(ZKFILE value)
+    {
+        if (value == ZK_NOFILE || slots_.empty()) return nullptr;
+        Slot &s = slots_[value & (kMaxOpen - 1)];
+        return s.tag && !s.closing && s.tag == value >> kIndexBits ? &s : nullptr;
+    }
+
+    HANDLE Retire(Slot &s, ZKFILE value)
+    {
+        HANDLE h = s.h;
+        s = Slot{};
+        free_.push_back(value & (kMaxOpen - 1));
+        --g_openFiles;
+        return h;
+    }
+
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    std::vector<Slot> slots_;
+    std::deque<DWORD> free_;    // closed slots, oldest first
+    DWORD fresh_ = 0;           // slots below this have been used
+};
+
+HandleTable &Table() { static HandleTable t; return t; }
+
+// Runs `fn` on the Win32 handle behind `file`; `refused` when it is not ours.
+template <class Fn, class R>
+R WithFile(ZKFILE file, R refused, Fn fn)
+{
+    HANDLE h = Table().Use(file);
+    if (!h) return refused;
+    R r = fn(h);
+    Table().Done(file);
+    return r;
+}
+
 ZKFILE FromWin32(HANDLE h)
 {
     if (h == INVALID_HANDLE_VALUE || h == nullptr) return ZK_NOFILE;
-    ++g_openFiles;
-    return HandleToULong(h);
+    return Table().Add(h);
+}
+
+// The reserved device names, in any folder and with any extension ("NUL",
+// "c:\x\con.txt", "COM1:"), and paths into the device namespace.
+bool IsDeviceName(LPCSTR path)
+{
+    if (!std::strncmp(path, "\\\\.\\", 4) || !std::strncmp(path, "\\\\?\\", 4) ||
+        !std::strncmp(path, "//./", 4) || !std::strncmp(path, "//?/", 4))
+        return true;
+    const char *base = path;
+    for (const char *p = path; *p; ++p)
+        if (*p == '\\' || *p == '/' || (*p == ':' && p == path + 1)) base = p + 1;
+    size_t n = std::strcspn(base, ".:");
+    while (n && base[n - 1] == ' ') --n;
+    const std::string_view name(base, n);
+    static constexpr std::string_view kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
+    for (std::string_view d : kDevices)
+        if (dada::EqualsNoCase(name, d)) return true;
+    return n == 4 && (dada::EqualsNoCase(name.substr(0, 3), "COM") || dada::EqualsNoCase(name.substr(0, 3), "LPT")) &&
+           base[3] >= '0' && base[3] <= '9';
 }
 
 #ifdef ZOREDO32_FAULTS
@@ -71,6 +219,10 @@ bool IsReadOnlyFile(LPCSTR path)
 ZKFILE OpenWin32(LPCSTR path, DWORD access, DWORD disposition)
 {
     if (!path) return ZK_NOFILE;
+    if (IsDeviceName(path)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return ZK_NOFILE;
+    }
     if ((access & GENERIC_WRITE) && IsReadOnlyFile(path)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return ZK_NOFILE;
@@ -110,41 +262,45 @@ ZKFILE WINAPI ZK_Open(LPCSTR path, DWORD mode)
 void WINAPI ZK_Close(ZKFILE file)
 {
     Fails(ZK_ORD_CLOSE);
-    if (file == ZK_NOFILE || file == 0) return;
-    if (CloseHandle(ToWin32(file))) --g_openFiles;
+    Table().Close(file);
 }
 
 DWORD WINAPI ZK_Seek(ZKFILE file, DWORD offset, DWORD origin)
 {
-    if (Fails(ZK_ORD_SEEK) || file == ZK_NOFILE) return 0xFFFFFFFFu;
+    if (Fails(ZK_ORD_SEEK)) return 0xFFFFFFFFu;
     DWORD method;
-    LARGE_INTEGER move, pos;
+    LARGE_INTEGER move;
     switch (origin) {
     case ZK_SEEK_BEGIN: method = FILE_BEGIN; move.QuadPart = offset; break;
     case ZK_SEEK_END:   method = FILE_END; move.QuadPart = static_cast<LONG>(offset); break;
+    case ZK_SEEK_CURRENT: method = FILE_CURRENT; move.QuadPart = static_cast<LONG>(offset); break;
     default:            return 0xFFFFFFFFu;
     }
-    if (!SetFilePointerEx(ToWin32(file), move, &pos, method) || pos.QuadPart > 0xFFFFFFFELL)
-        return 0xFFFFFFFFu;
-    return static_cast<DWORD>(pos.QuadPart);
+    return WithFile(file, 0xFFFFFFFFu, [&](HANDLE h) -> DWORD {
+        LARGE_INTEGER pos;
+        if (!SetFilePointerEx(h, move, &pos, method) || pos.QuadPart > 0xFFFFFFFELL) return 0xFFFFFFFFu;
+        return static_cast<DWORD>(pos.QuadPart);
+    });
 }
 
 DWORD WINAPI ZK_Read(ZKFILE file, void *buffer, DWORD count)
 {
     if (Fails(ZK_ORD_READ)) count = ShortCount(count);
-    DWORD done = 0;
-    if (file == ZK_NOFILE || !buffer || !count) return 0;
-    if (!ReadFile(ToWin32(file), buffer, count, &done, nullptr)) return 0;
-    return done;
+    if (!buffer || !count) return 0;
+    return WithFile(file, DWORD{0}, [&](HANDLE h) -> DWORD {
+        DWORD done = 0;
+        return ReadFile(h, buffer, count, &done, nullptr) ? done : 0;
+    });
 }
 
 DWORD WINAPI ZK_Write(ZKFILE file, const void *buffer, DWORD count)
 {
     if (Fails(ZK_ORD_WRITE)) count = ShortCount(count);
-    DWORD done = 0;
-    if (file == ZK_NOFILE || !buffer || !count) return 0;
-    if (!WriteFile(ToWin32(file), buffer, count, &done, nullptr)) return 0;
-    return done;
+    if (!buffer || !count) return 0;
+    return WithFile(file, DWORD{0}, [&](HANDLE h) -> DWORD {
+        DWORD done = 0;
+        return WriteFile(h, buffer, count, &done, nullptr) ? done : 0;
+    });
 }
 
 DWORD WINAPI ZK_Delete(LPCSTR path)
@@ -155,19 +311,22 @@ DWORD WINAPI ZK_Delete(LPCSTR path)
 
 DWORD WINAPI ZK_Length(ZKFILE file)
 {
-    if (Fails(ZK_ORD_LENGTH) || file == ZK_NOFILE) return 0;
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(ToWin32(file), &size)) return 0;
-    return size.QuadPart > 0xFFFFFFFFLL ? 0xFFFFFFFFu : static_cast<DWORD>(size.QuadPart);
+    if (Fails(ZK_ORD_LENGTH)) return 0;
+    return WithFile(file, DWORD{0}, [](HANDLE h) -> DWORD {
+        LARGE_INTEGER size;
+        if (!GetFileSizeEx(h, &size)) return 0u;
+        return size.QuadPart > 0xFFFFFFFFLL ? 0xFFFFFFFFu : static_cast<DWORD>(size.QuadPart);
+    });
 }
 
 DWORD WINAPI ZK_SetLength(ZKFILE file, DWORD length)
 {
-    if (Fails(ZK_ORD_SETLENGTH) || file == ZK_NOFILE) return 0;
-    LARGE_INTEGER pos;
-    pos.QuadPart = length;
-    HANDLE h = ToWin32(file);
-    return SetFilePointerEx(h, pos, nullptr, FILE_BEGIN) && SetEndOfFile(h) ? 1 : 0;
+    if (Fails(ZK_ORD_SETLENGTH)) return 0;
+    return WithFile(file, DWORD{0}, [&](HANDLE h) -> DWORD {
+        LARGE_INTEGER pos;
+        pos.QuadPart = length;
+        return SetFilePointerEx(h, pos, nullptr, FILE_BEGIN) && SetEndOfFile(h) ? 1u : 0u;
+    });
 }
 
 DWORD WINAPI ZK_GetAttributes(LPCSTR path, DWORD *attributes)

@@ -4,6 +4,8 @@
 #include "FRAME/kfile.h"
 #include "dada/memblock.h"
 #include "FRAME/module.h"
+#include "dada/ascii.h"
+#include "dada/handle.h"
 #include "resource.h"
 
 #include <cstring>
@@ -41,6 +43,38 @@ void OpenLog(AlogHandle *log)
         if (!log->callback || Notify(log, ALOG_EVENT_NOOPEN, ZK_NOFILE) != 0) return;
     }
 }
+
+// Writers in every process that append to one log file take turns: a named
+// mutex derived from the file's full long name (without letter case) is held
+// from the size check to the end of the write, so that lines neither
+// interleave nor get lost and a truncation by one keeps whole lines for all.
+class LogTurn {
+public:
+    explicit LogTurn(const char *path)
+    {
+        char full[MAX_PATH], longName[MAX_PATH];
+        DWORD n = GetFullPathNameA(path, sizeof full, full, nullptr);
+        if (n == 0 || n >= sizeof full) lstrcpynA(full, path, sizeof full);
+        n = GetLongPathNameA(full, longName, sizeof longName);
+        const char *name = n && n < sizeof longName ? longName : full;
+        unsigned long long hash = 14695981039346656037ull;   // FNV-1a
+        for (const char *p = name; *p; ++p) hash = (hash ^ BYTE(dada::AsciiUpper(*p == '/' ? '\\' : *p))) * 1099511628211ull;
+        char mutexName[64];
+        wsprintfA(mutexName, "Local\\DADADA32.alog.%08lX%08lX", DWORD(hash >> 32), DWORD(hash));
+        mutex_.reset(CreateMutexA(nullptr, FALSE, mutexName));
+        // Abandoned by a writer that died: the turn is ours all the same.
+        if (mutex_ && WaitForSingleObject(mutex_.get(), INFINITE) == WAIT_FAILED) mutex_.reset();
+    }
+    ~LogTurn()
+    {
+        if (mutex_) ReleaseMutex(mutex_.get());
+    }
+    LogTurn(const LogTurn &) = delete;
+    LogTurn &operator=(const LogTurn &) = delete;
+
+private:
+    dada::UniqueHandle mutex_;
+};
 
 // Start of the complete lines in a tail of `size` bytes: one past the first
 // CR or LF, and one more for the LF of the CR LF pair unless that is the end.
@@ -110,6 +144,14 @@ DWORD WINAPI ALOG_Write(ALOGHANDLE handle, LPCSTR text)
     if (!log) return 0;
     if (log->file == ZK_NOFILE) OpenLog(log);
     if (log->file == ZK_NOFILE) return 0;
+
+    // Another process may have appended since this one last wrote: its
+    // bytes count towards the limit, and the line goes at the end as it is
+    // now.  (A lone writer always stands at the end: nothing changes.)
+    LogTurn turn(log->path);
+    const DWORD here = ZK_Seek(log->file, 0, ZK_SEEK_CURRENT);
+    const DWORD end = ZK_Seek(log->file, 0, ZK_SEEK_END);
+    if (here != 0xFFFFFFFFu && end != 0xFFFFFFFFu && end > here) log->fileSize += end - here;
 
     const DWORD length = text ? static_cast<DWORD>(std::strlen(text)) : 0;
     if (log->limitKb && log->callback &&

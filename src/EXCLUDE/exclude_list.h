@@ -5,7 +5,9 @@
 #include "NAME/name_internal.h"
 
 #include <cstddef>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace dada::exclude {
 
@@ -55,12 +57,26 @@ template <size_t N> std::string_view Field(const char (&f)[N])
 // stops at the first non-digit, empty gives 0.  Wraps like a 32-bit value.
 DWORD ParseDecimal(const char *text);
 
-// Profile road: one stored value in and out.  A read parses over whatever
-// `item` holds (the load clears its one buffer once, before the first read).
-bool ProfileReadItem(const List *list, DWORD index, ExcludeItem *item);
+// Profile road, reading: the section is read once at open and its values
+// looked up by key (without letter case), each as a single profile read
+// would give it.  A read parses over whatever `item` holds (the load clears
+// its one buffer once, before the first read).
+class ProfileSection {
+public:
+    explicit ProfileSection(const char *profile);
+    DWORD Count() const;
+    bool ReadItem(DWORD index, ExcludeItem *item) const;
+
+private:
+    static constexpr size_t kMaxSectionBytes = size_t(1) << 28;
+    static std::string Value(std::string_view v);
+    const char *Find(const char *key) const;
+    std::unordered_map<std::string, std::string> values_;   // lower-case key
+};
+
+// Profile road, writing: one stored value at a time.
 bool ProfileWriteItem(const List *list, DWORD index, const ExcludeItem *item);
 void ProfileDeleteItem(const List *list, DWORD index);
-DWORD ProfileReadCount(const List *list);
 void ProfileWriteCount(const List *list, DWORD count);
 
 // Parses "folder|pattern|mask|subfolders" into `item` (fields the value

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <vector>
 
 namespace dada::exclude {
 
@@ -85,12 +86,50 @@ bool ParseItemValue(const char *value, ExcludeItem *item)
     return true;
 }
 
-bool ProfileReadItem(const List *list, DWORD index, ExcludeItem *item)
+ProfileSection::ProfileSection(const char *profile)
 {
-    char value[kReadSize];
-    GetPrivateProfileStringA(kSection, ItemKey(index).c_str(), "", value, sizeof value, list->profile);
-    return ParseItemValue(value, item);
+    // The whole section in one read, as "key=value" strings; the buffer
+    // grows until the section fits.
+    std::vector<char> text(1 << 16);
+    for (;;) {
+        DWORD n = GetPrivateProfileSectionA(kSection, text.data(), DWORD(text.size()), profile);
+        if (n + 2 < text.size()) break;
+        if (text.size() >= kMaxSectionBytes) return;
+        text.resize(text.size() * 4);
+    }
+    for (const char *line = text.data(); *line; line += std::strlen(line) + 1) {
+        const char *eq = std::strchr(line, '=');
+        if (!eq) continue;
+        std::string key(line, eq);
+        for (char &c : key) c = AsciiLower(c);
+        // The first of two equal keys is the one a single read finds.
+        values_.try_emplace(std::move(key), Value(eq + 1));
+    }
 }
+
+std::string ProfileSection::Value(std::string_view v)
+{
+    // As a single read gives it: one pair of enclosing quotes dropped, cut
+    // to the read buffer.
+    if (v.size() > 1 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+    return std::string(v.substr(0, kReadSize - 1));
+}
+
+const char *ProfileSection::Find(const char *key) const
+{
+    std::string k(key);
+    for (char &c : k) c = AsciiLower(c);
+    auto it = values_.find(k);
+    return it == values_.end() ? "" : it->second.c_str();
+}
+
+bool ProfileSection::ReadItem(DWORD index, ExcludeItem *item) const
+{
+    return ParseItemValue(Find(ItemKey(index).c_str()), item);
+}
+
+DWORD ProfileSection::Count() const { return ParseDecimal(Find(kCountKey)); }
 
 bool ProfileWriteItem(const List *list, DWORD index, const ExcludeItem *item)
 {
@@ -104,13 +143,6 @@ bool ProfileWriteItem(const List *list, DWORD index, const ExcludeItem *item)
 void ProfileDeleteItem(const List *list, DWORD index)
 {
     WritePrivateProfileStringA(kSection, ItemKey(index).c_str(), nullptr, list->profile);
-}
-
-DWORD ProfileReadCount(const List *list)
-{
-    char value[kReadSize];
-    GetPrivateProfileStringA(kSection, kCountKey, "", value, sizeof value, list->profile);
-    return ParseDecimal(value);
 }
 
 void ProfileWriteCount(const List *list, DWORD count)

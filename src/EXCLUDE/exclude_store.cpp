@@ -3,7 +3,11 @@
 #include "EXCLUDE/exclude_list.h"
 #include "dada/memblock.h"
 
+#include <bit>
 #include <cstring>
+#include <optional>
+#include <string>
+#include <unordered_set>
 
 namespace dada::exclude {
 
@@ -25,10 +29,37 @@ ExcludeItem *FindItem(List *list, const char *folder, const char *pattern)
     return nullptr;
 }
 
+// Slots the item block holds for a capacity: exactly the capacity for
+// ordinary lists; a large list's block is reserved in powers of two, so
+// that growing by kGrowBy does not copy the whole list every time.
+constexpr DWORD kExactSlots = 1024;
+DWORD Slots(DWORD capacity) { return capacity <= kExactSlots ? capacity : std::bit_ceil(capacity); }
+
 ExcludeItem *AllocItems(DWORD capacity)
 {
-    return static_cast<ExcludeItem *>(BlockAlloc(SIZE_T(capacity) * sizeof(ExcludeItem), Block::Moveable));
+    return static_cast<ExcludeItem *>(BlockAlloc(SIZE_T(Slots(capacity)) * sizeof(ExcludeItem), Block::Moveable));
 }
+
+// Items already listed, by folder and pattern without letter case: the
+// duplicate test of a load, which starts from an empty list.
+class SeenItems {
+public:
+    bool Insert(const ExcludeItem &item) { return keys_.insert(Key(item)).second; }
+    bool Contains(const ExcludeItem &item) const { return keys_.count(Key(item)) != 0; }
+
+private:
+    static std::string Key(const ExcludeItem &item)
+    {
+        std::string key;
+        for (char c : Field(item.folder)) key += AsciiLower(c);
+        key += '\0';
+        for (char c : Field(item.pattern)) key += AsciiLower(c);
+        return key;
+    }
+    std::unordered_set<std::string> keys_;
+};
+
+DWORD AddItem(List *list, const ExcludeItem *newItem, SeenItems *seen);
 
 void FreeList(List *list)
 {
@@ -46,11 +77,10 @@ DWORD Call(const List *list, DWORD index, DWORD operation, UINT_PTR data)
     return list->proc(list->context, index, operation, data);
 }
 
-// The stored count, learned once at open.  It is a signed number: a
-// negative count (the profile allows a sign) means nothing is stored.
+// The storage procedure's stored count, learned once at open.  Stored
+// counts are signed: a negative one means nothing is stored.
 DWORD ReadStoredCount(const List *list)
 {
-    if (!list->proc) return ProfileReadCount(list);
     DWORD count = 0;
     return Call(list, 0, EXCLUDE_OP_GETCOUNT, reinterpret_cast<UINT_PTR>(&count)) == 1 ? count : 0;
 }
@@ -59,7 +89,6 @@ LONG StoredCount(const List *list) { return LONG(list->storedCount); }
 
 bool ReadItem(const List *list, DWORD index, ExcludeItem *item)
 {
-    if (!list->proc) return ProfileReadItem(list, index, item);
     return Call(list, index, EXCLUDE_OP_READ, reinterpret_cast<UINT_PTR>(item)) == 1;
 }
 
@@ -103,13 +132,17 @@ DWORD WINAPI ExcludeOpenEx(EXCLUDEHANDLE *handle, LPCSTR profile, const ExcludeS
     } else {
         std::strcpy(list->profile, profile);
     }
-    list->storedCount = ReadStoredCount(list);
+    std::optional<ProfileSection> section;
+    if (!useHook) section.emplace(list->profile);
+    list->storedCount = section ? section->Count() : ReadStoredCount(list);
     if (list->storedCount == 0 || !loadable) return EXCLUDE_OK;
 
     ExcludeItem item{};
+    SeenItems seen;
     for (LONG i = 0; i < StoredCount(list); ++i) {
-        if (!ReadItem(list, DWORD(i), &item)) return EXCLUDE_LOADFAILED;
-        if (DWORD status = ExcludeAdd(list, &item)) {
+        const bool read = section ? section->ReadItem(DWORD(i), &item) : ReadItem(list, DWORD(i), &item);
+        if (!read) return EXCLUDE_LOADFAILED;
+        if (DWORD status = AddItem(list, &item, &seen)) {
             FreeList(list);
             *handle = nullptr;
             return status;
@@ -168,7 +201,18 @@ DWORD WINAPI ExcludeGet(EXCLUDEHANDLE handle, DWORD index, ExcludeItem *item)
 
 DWORD WINAPI ExcludeAdd(EXCLUDEHANDLE handle, const ExcludeItem *newItem)
 {
-    List *list = FromHandle(handle);
+    return AddItem(FromHandle(handle), newItem, nullptr);
+}
+
+} // extern "C"
+
+namespace dada::exclude {
+namespace {
+
+// ExcludeAdd; `seen`, when given, holds every listed item and answers the
+// duplicate test in place of a walk through the list.
+DWORD AddItem(List *list, const ExcludeItem *newItem, SeenItems *seen)
+{
     if (!list || !newItem) return EXCLUDE_BADARG;
 
     // Work on a copy whose fields are surely terminated.
@@ -177,7 +221,8 @@ DWORD WINAPI ExcludeAdd(EXCLUDEHANDLE handle, const ExcludeItem *newItem)
     item.folder[sizeof item.folder - 1] = 0;
     item.pattern[sizeof item.pattern - 1] = 0;
 
-    if (FindItem(list, item.folder, item.pattern)) return EXCLUDE_DUPLICATE;
+    if (seen ? seen->Contains(item) : FindItem(list, item.folder, item.pattern) != nullptr)
+        return EXCLUDE_DUPLICATE;
 
     char illegal[260];
     DWORD n = NameReturnIllegalChars(illegal, sizeof illegal, 1, 1);
@@ -186,17 +231,25 @@ DWORD WINAPI ExcludeAdd(EXCLUDEHANDLE handle, const ExcludeItem *newItem)
         return EXCLUDE_ILLEGALCHAR;
 
     if (list->count + 1 >= list->capacity) {
-        ExcludeItem *grown = AllocItems(list->capacity + kGrowBy);
-        if (!grown) return EXCLUDE_NOMEMORY;
-        std::memcpy(grown, list->items, SIZE_T(list->count) * sizeof(ExcludeItem));
-        dada::BlockFree(list->items);
-        list->items = grown;
+        if (Slots(list->capacity + kGrowBy) != Slots(list->capacity)) {
+            ExcludeItem *grown = AllocItems(list->capacity + kGrowBy);
+            if (!grown) return EXCLUDE_NOMEMORY;
+            std::memcpy(grown, list->items, SIZE_T(list->count) * sizeof(ExcludeItem));
+            BlockFree(list->items);
+            list->items = grown;
+        }
         list->capacity += kGrowBy;
     }
+    if (seen) seen->Insert(item);
     std::memcpy(&list->items[list->count++], &item, sizeof item);
     list->changed = 1;
     return EXCLUDE_OK;
 }
+
+} // namespace
+} // namespace dada::exclude
+
+extern "C" {
 
 DWORD WINAPI ExcludeDelete(EXCLUDEHANDLE handle, LPCSTR folder, LPCSTR pattern)
 {

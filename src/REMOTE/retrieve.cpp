@@ -3,6 +3,7 @@
 // callback, by its semaphore, or by waiting here.
 #include "REMOTE/retrieve_context.h"
 #include "dada/memblock.h"
+#include "FRAME/module.h"
 #include "NAME/name_internal.h"
 #include "zoredo32.h"
 #include <cstring>
@@ -52,6 +53,22 @@ DWORD PrepareTarget(RetrieveContext &c)
     return c.localFile == ZK_NOFILE ? XFER_E_TARGET_CREATE : XFER_DONE;
 }
 
+// The worker holds a reference to this library for its whole life, taken
+// before it starts: a caller that unloads the library once the outcome was
+// reported does not pull the code from under the worker's last steps.
+HMODULE PinLibrary()
+{
+    HMODULE self = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&PinLibrary), &self);
+    return self;
+}
+
+DWORD WINAPI PinnedWorker(LPVOID context)
+{
+    const DWORD status = FileRetrieveWorker(context);
+    FreeLibraryAndExitThread(dada::g_module, status);
+}
+
 } // namespace
 
 } // namespace dada::xfer
@@ -82,12 +99,14 @@ extern "C" DWORD DADAAPI FileRetrieve(LPCSTR remoteName, LPCSTR localName, DWORD
     c->localFile = ZK_NOFILE;
     c->status = XFER_DONE;
 
-    // Ends a setup that failed: report, release what was made, answer 0.
+    // Ends a setup that failed: report, release what was made, answer 0
+    // (the status also as the thread's last error).
     auto fail = [c](DWORD status) -> DWORD {
         c->status = status;
         Notify(c->semaphore, c->callback, status);
         if (c->ownSemaphore) CloseHandle(c->semaphore);
         dada::BlockFree(c);
+        SetLastError(status);
         return 0;
     };
 
@@ -105,15 +124,25 @@ extern "C" DWORD DADAAPI FileRetrieve(LPCSTR remoteName, LPCSTR localName, DWORD
     DWORD waited = XFER_DONE;
     if (synchronous) c->waiterStatus = &waited;
     HANDLE own = c->semaphore;
-    HANDLE worker = CreateThread(nullptr, kWorkerStack, FileRetrieveWorker, c, 0, nullptr);
+    HMODULE pinned = PinLibrary();
+    HANDLE worker = pinned ? CreateThread(nullptr, kWorkerStack, PinnedWorker, c, 0, nullptr) : nullptr;
     if (!worker) {
+        if (pinned) FreeLibrary(pinned);
         ZK_Close(c->localFile);
         ZK_Delete(c->localName);
         return fail(XFER_E_NO_THREAD);
     }
-    CloseHandle(worker);   // detached: the worker frees the context
-    if (!synchronous) return 1;
+    if (!synchronous) {
+        CloseHandle(worker);   // detached: the worker frees the context
+        return 1;
+    }
+    // The caller may leave, or unload the library, as soon as this returns:
+    // the worker must be gone by then, not merely done.
     WaitForSingleObject(own, INFINITE);
+    WaitForSingleObject(worker, INFINITE);
+    CloseHandle(worker);
     CloseHandle(own);
-    return waited == XFER_DONE ? 1 : 0;
+    if (waited == XFER_DONE) return 1;
+    SetLastError(waited);   // the failure status, for a caller that asks
+    return 0;
 }

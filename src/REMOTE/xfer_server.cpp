@@ -74,7 +74,8 @@ DWORD AllocateReply(const BYTE *req, void **reply, DWORD *replyLength)
 DWORD ServeOpen(const BYTE *req, DWORD length, BYTE *reply)
 {
     char *path = reinterpret_cast<char *>(reply + sizeof(OpenReply));
-    if (!MapRemoteName(reinterpret_cast<const char *>(req + kOpenHeader), length - kOpenHeader, path))
+    if (!MapRemoteName(reinterpret_cast<const char *>(req + kOpenHeader), length - kOpenHeader, path) ||
+        !InServedRoots(path))
         return XFER_E_BAD_NAME;
     const ZKFILE file = ZK_Open(path, ZK_OPEN_READ);
     Store(reply, 4, file);

@@ -19,4 +19,11 @@ DWORD WINAPI FileTransferHandler(DWORD ignored, const void *request, DWORD lengt
 // begins with a lone separator, or the path would not fit.
 bool MapRemoteName(const char *name, DWORD available, char *out);
 
+// The served roots: DADA_ROOTS in the serving process's environment, folders
+// separated by ';' (`dada serve --root` sets it).  True when the setting is
+// absent or `path`, made absolute, lies in one of the roots.
+constexpr char kRootsVariable[] = "DADA_ROOTS";
+constexpr DWORD kRootsArea = 8192;
+bool InServedRoots(const char *path);
+
 } // namespace dada::xfer

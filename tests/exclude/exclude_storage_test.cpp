@@ -223,6 +223,11 @@ TEST(ExcludeProfile, Load)
         // Only 259 characters are read back: the separators are lost.
         {"value too long", Items({std::string(300, 'f') + "|p|1|0"}), EXCLUDE_LOADFAILED, 0, {}},
         {"long but whole", Items({f240 + "|p|1|0"}), EXCLUDE_OK, 1, MakeItem(f240, "p", 1, 0)},
+        {"quoted value", Items({"\"C:\\q|p|1|0\""}), EXCLUDE_OK, 1, MakeItem("C:\\q", "p", 1, 0)},
+        {"keys in any case", "[excludeditems]\r\nNUMEXCLUDEITEMS=1\r\nexcludeditem_0=C:\\k|p|1|0\r\n", EXCLUDE_OK, 1,
+         MakeItem("C:\\k", "p", 1, 0)},
+        {"repeated key", head + "1\r\nExcludedItem_0=C:\\a||1|0\r\nExcludedItem_0=C:\\b||1|0\r\n", EXCLUDE_OK, 1,
+         MakeItem("C:\\a", "")},
         // A refused stored item closes the list.
         {"duplicate", Items({"C:\\a|p|1|0", "c:\\A|P|2|1"}), EXCLUDE_DUPLICATE, 0, {}},
         {"illegal character", Items({"C:\\a|p|1|0", "C:\\<b>|p|1|0"}), EXCLUDE_ILLEGALCHAR, 0, {}},
@@ -307,6 +312,41 @@ TEST(ExcludeProfile, UnchangedOrDiscardedListsWriteNothing)
     ASSERT_EQ(ExcludeAdd(h, &item), EXCLUDE_OK);
     EXPECT_EQ(ExcludeClose(&h, 2), 0u);   // only exactly 1 saves
     EXPECT_EQ(ReadFileBytes(ini), body);
+}
+
+// 100 000 stored items load whole, in order, with the capacity growing by
+// ten as for any list; a case-only duplicate at the end still refuses all.
+TEST(ExcludeProfile, LargeProfiles)
+{
+    constexpr int kItems = 100000;
+    TempDir dir;
+    for (bool duplicate : {false, true}) {
+        const int stored = kItems + (duplicate ? 1 : 0);
+        std::string body = "[ExcludedItems]\r\nNumExcludeItems=" + std::to_string(stored) + "\r\n";
+        for (int i = 0; i < kItems; ++i)
+            body += ItemKey(i) + "=C:\\data\\f" + std::to_string(i) + "|*.t" + std::to_string(i % 7) + "|" +
+                    std::to_string(1 << (i % 3)) + "|" + std::to_string(i % 2) + "\r\n";
+        if (duplicate) body += ItemKey(kItems) + "=c:\\DATA\\F77|*.T0|9|9\r\n";
+        EXCLUDEHANDLE h = nullptr;
+        const DWORD status = ExcludeOpenEx(&h, Profile(dir, body).c_str(), nullptr);
+        if (duplicate) {
+            EXPECT_EQ(status, EXCLUDE_DUPLICATE);
+            EXPECT_EQ(h, nullptr);
+            continue;
+        }
+        ASSERT_EQ(status, EXCLUDE_OK);
+        EXPECT_EQ(ExcludeGetCount(h), DWORD(kItems));
+        EXPECT_EQ(Head(h).capacity, DWORD(kItems + 10));
+        for (int i : {0, 77, 4242, kItems - 1}) {
+            ExcludeItem got{};
+            ASSERT_EQ(ExcludeGet(h, DWORD(i), &got), EXCLUDE_OK);
+            ExpectFields(got, MakeItem("C:\\data\\f" + std::to_string(i), "*.t" + std::to_string(i % 7),
+                                       1u << (i % 3), DWORD(i % 2)));
+        }
+        EXPECT_EQ(ExcludeCheck(h, "C:\\data\\f99999\\x.t4", 1), EXCLUDE_COVERED);
+        EXPECT_EQ(ExcludeCheck(h, "C:\\data\\f99999\\x.t3", 0xFF), EXCLUDE_NOTCOVERED);
+        ExcludeClose(&h, 0);
+    }
 }
 
 TEST(ExcludeProfile, GarbageFilesNeverCrash)

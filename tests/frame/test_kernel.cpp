@@ -1,6 +1,8 @@
 // Our kernel file library: the services the library builds on.
 #include <gtest/gtest.h>
 #include "testutil.h"
+#include <cstring>
+#include <set>
 
 using namespace dadatest;
 
@@ -105,6 +107,67 @@ TEST(Kernel, FaultHooks)
         ZK_Close(again);
     }
     EXPECT_EQ(ZKT_OpenFiles(), 0);
+}
+
+} // namespace
+
+namespace {
+
+// Values the library did not hand out, or closed, are refused by every
+// service and touch no file; open files never share or soon repeat a value.
+TEST(Kernel, ForeignAndStaleHandles)
+{
+    TempDir dir;
+    std::string victim = dir.file("v.txt"), decoy = dir.file("d.txt");
+    ASSERT_TRUE(WriteFileBytes(victim, "victim"));
+    ASSERT_TRUE(WriteFileBytes(decoy, "decoy!"));
+    ZKFILE stale = ZK_Open(victim.c_str(), ZK_OPEN_READ);
+    ASSERT_NE(stale, ZK_NOFILE);
+    ZK_Close(stale);
+    ZKFILE live = ZK_Open(decoy.c_str(), ZK_OPEN_WRITE);
+    ASSERT_NE(live, ZK_NOFILE);
+    EXPECT_NE(live, stale) << "a closed value is not handed out again at once";
+    const ZKFILE refused[] = {stale, 0, 4, 8, 104, live ^ 0x10000u, live + 1, ZK_NOFILE};
+    for (ZKFILE f : refused) {
+        char buf[8] = {};
+        SetLastError(0);
+        EXPECT_EQ(ZK_Read(f, buf, sizeof buf), 0u) << f;
+        EXPECT_EQ(GetLastError(), f == ZK_NOFILE ? GetLastError() : DWORD(ERROR_INVALID_HANDLE)) << f;
+        EXPECT_EQ(ZK_Write(f, "x", 1), 0u) << f;
+        EXPECT_EQ(ZK_Seek(f, 0, ZK_SEEK_BEGIN), 0xFFFFFFFFu) << f;
+        EXPECT_EQ(ZK_Length(f), 0u) << f;
+        EXPECT_EQ(ZK_SetLength(f, 0), 0u) << f;
+        ZK_Close(f);
+    }
+    EXPECT_EQ(ZKT_OpenFiles(), 1) << "closing foreign values closed nothing";
+    char buf[8] = {};
+    EXPECT_EQ(ZK_Read(live, buf, sizeof buf), 6u);
+    EXPECT_STREQ(buf, "decoy!");
+    ZK_Close(live);
+
+    std::set<ZKFILE> seen;
+    for (int i = 0; i < 64; ++i) {
+        ZKFILE f = ZK_Open(victim.c_str(), ZK_OPEN_READ);
+        EXPECT_TRUE(seen.insert(f).second) << "value repeated after " << i << " opens";
+        ZK_Close(f);
+    }
+    EXPECT_EQ(ZKT_OpenFiles(), 0);
+}
+
+TEST(Kernel, DeviceNamesRefused)
+{
+    TempDir dir;
+    for (const char *name : {"CON", "nul", "NUL.txt", "Lpt1", "com9.log", "aux", "PRN ", "conout$", "c:\\x\\con.txt",
+                             "\\\\.\\PhysicalDrive0", "sub/NUL", "COM1:"}) {
+        const std::string path = std::strchr(name, '\\') ? name : dir.file(name);
+        EXPECT_EQ(ZK_Open(path.c_str(), ZK_OPEN_READ), ZK_NOFILE) << path;
+        EXPECT_EQ(ZK_Create(path.c_str()), ZK_NOFILE) << path;
+    }
+    for (const char *name : {"console.txt", "nul1", "com10", "lpt"}) {
+        ZKFILE f = ZK_Create(dir.file(name).c_str());
+        EXPECT_NE(f, ZK_NOFILE) << name;
+        ZK_Close(f);
+    }
 }
 
 } // namespace

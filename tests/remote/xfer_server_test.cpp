@@ -65,6 +65,27 @@ TEST(TransferNameMapping, Table)
     }
 }
 
+// Served roots: only names inside one of the folders, whatever "." and ".."
+// steps or letter case they take; no setting serves everything.
+TEST(TransferNameMapping, ServedRoots)
+{
+    struct { const char *roots, *path; bool served; } cases[] = {
+        {nullptr, "C:\\any\\f", true},
+        {"C:\\pub", "C:\\pub\\f", true},          {"C:\\pub", "c:\\PUB\\sub\\f", true},
+        {"C:\\pub\\", "C:\\pub\\f", true},        {"C:\\pub", "C:\\pub", true},
+        {"C:\\pub", "C:\\pubx\\f", false},        {"C:\\pub", "C:\\pub\\..\\secret", false},
+        {"C:\\pub", "C:\\other\\..\\pub\\f", true}, {"C:\\pub", "D:\\pub\\f", false},
+        {"C:\\a;D:\\b", "D:\\b\\f", true},       {"C:\\a;D:\\b", "D:\\c\\f", false},
+        {"C:\\", "C:\\x\\f", true},               {";", "C:\\x", false},
+        {"C:\\pub", "C:/pub/f", true},             {"C:\\pub", "\\\\.\\C:\\pub\\f", false},
+    };
+    for (const auto &c : cases) {
+        SetEnvironmentVariableA(dada::xfer::kRootsVariable, c.roots);
+        EXPECT_EQ(dada::xfer::InServedRoots(c.path), c.served) << (c.roots ? c.roots : "-") << " " << c.path;
+    }
+    SetEnvironmentVariableA(dada::xfer::kRootsVariable, nullptr);
+}
+
 class TransferServer : public ::testing::Test {
 protected:
     void SetUp() override

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -21,13 +22,42 @@ std::string StatusText(DWORD status)
     return std::string(text) + " (status " + std::to_string(status) + ")";
 }
 
+// Why the profile at `path` cannot hold an exclusion list, or "" when it
+// can.  A missing profile is fine only where it may be created (`add`).
+std::string ProfileProblem(const std::string &path, bool mayCreate)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return mayCreate ? "" : "the profile does not exist";
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "the profile is a folder";
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return "the profile cannot be read (error " + std::to_string(GetLastError()) + ")";
+    char head[4096];
+    DWORD got = 0;
+    const bool read = ReadFile(f, head, sizeof head, &got, nullptr) != 0;
+    CloseHandle(f);
+    if (!read) return "the profile cannot be read";
+    if (got == 0) return mayCreate ? "" : "the profile is empty";
+    if (std::memchr(head, 0, got)) return "the profile is not a text file";
+    char section[16];
+    const bool hasSection = GetPrivateProfileSectionA("ExcludedItems", section, sizeof section, path.c_str()) != 0;
+    if (!hasSection) return mayCreate ? "" : "the profile has no [ExcludedItems] section";
+    char count[32];
+    GetPrivateProfileStringA("ExcludedItems", "NumExcludeItems", "", count, sizeof count, path.c_str());
+    const char *p = count;
+    while (*p == ' ' || *p == '\t') ++p;
+    if (*p == '+' || *p == '-') ++p;
+    if (*p < '0' || *p > '9') return "the profile's NumExcludeItems is not a number";
+    return "";
+}
+
 // An open list for the length of a command.
 class List {
 public:
     ~List() { ExcludeClose(&h_, 0); }
     // Opens the profile (a relative name is taken from the current folder,
     // not the Windows folder); prints the failure and answers false.
-    bool Open(const std::string &profile)
+    bool Open(const std::string &profile, bool mayCreate = false)
     {
         char full[MAX_PATH];
         DWORD n = GetFullPathNameA(profile.c_str(), sizeof full, full, nullptr);
@@ -36,6 +66,10 @@ public:
             return false;
         }
         path_ = full;
+        if (std::string why = ProfileProblem(path_, mayCreate); !why.empty()) {
+            dadatool::Fail(path_ + ": " + why);
+            return false;
+        }
         DWORD status = ExcludeOpenEx(&h_, full, nullptr);
         if (status != EXCLUDE_OK) {
             dadatool::Fail("cannot load the exclusion list of " + path_ + ": " + StatusText(status));
@@ -96,7 +130,7 @@ int RunExclude(const dadatool::Args &args)
     if (!o.has("profile")) return dadatool::Usage("exclude needs --profile INI");
 
     List list;
-    if (!list.Open(o.get("profile"))) return 1;
+    if (!list.Open(o.get("profile"), action == "add")) return 1;
     if (action == "list") return PrintList(list);
 
     if (!o.has("folder") && !o.has("pattern")) return dadatool::Usage(action + " needs --folder or --pattern");

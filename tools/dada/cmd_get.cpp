@@ -2,6 +2,7 @@
 // a progress line while it arrives.
 #include "command.h"
 #include "dadada32.h"
+#include "zuredu.h"
 
 #include <cstdio>
 #include <string>
@@ -34,7 +35,7 @@ std::string Describe(DWORD status)
     for (const auto &n : kStatusNames)
         if (n.status == status) return n.text;
     char buf[32];
-    std::snprintf(buf, sizeof buf, "status 0x%08lX", static_cast<unsigned long>(status));
+    std::snprintf(buf, sizeof buf, "failed with status 0x%08lX", static_cast<unsigned long>(status));
     return buf;
 }
 
@@ -62,12 +63,26 @@ DWORD WINAPI OnRetrieved(DWORD status)
     return 0;
 }
 
-struct SyncCall { std::string remote, local; DWORD overwrite, result; };
+struct SyncCall { std::string remote, local; DWORD overwrite, result, status; };
 DWORD WINAPI RunSync(LPVOID p)
 {
     auto *s = static_cast<SyncCall *>(p);
     s->result = FileRetrieve(s->remote.c_str(), s->local.c_str(), s->overwrite, nullptr, nullptr);
+    s->status = s->result ? XFER_DONE : GetLastError();
     return 0;
+}
+
+// The failure of a retrieve in words.  Replies that stopped coming are
+// told apart from ones that came garbled by trying the server again.
+std::string Failure(const std::string &remote, DWORD status)
+{
+    if (status == XFER_E_BAD_REPLY) {
+        const std::string server = remote.rfind("\\\\", 0) == 0 ? remote.substr(2, remote.find('\\', 2) - 2) : "";
+        DWORD connection = server.empty() ? 0 : NetService_Connect(server.c_str(), 1);
+        if (!connection) return remote + ": the connection to the server failed (it no longer answers)";
+        NetService_Disconnect(&connection);
+    }
+    return remote + ": " + Describe(status);
 }
 
 // Waits for `done`, showing how much of the file has arrived: a line that
@@ -107,16 +122,16 @@ int RunGet(const dadatool::Args &args)
         if (FileRetrieve(remote.c_str(), local.c_str(), overwrite, done, OnRetrieved))
             WaitWithProgress(done, target);
         CloseHandle(done);
-        if (g_status != XFER_DONE) return dadatool::Fail(remote + ": " + Describe(g_status));
+        if (g_status != XFER_DONE) return dadatool::Fail(Failure(remote, g_status));
     } else {
         // Synchronous: FileRetrieve waits; it runs on a thread of ours so
         // that this one can show the progress.
-        SyncCall call{remote, local, overwrite, 0};
+        SyncCall call{remote, local, overwrite, 0, XFER_DONE};
         HANDLE t = CreateThread(nullptr, 0, RunSync, &call, 0, nullptr);
         if (!t) return dadatool::Fail("no thread");
         WaitWithProgress(t, target);
         CloseHandle(t);
-        if (!call.result) return dadatool::Fail(remote + ": the transfer failed");
+        if (!call.result) return dadatool::Fail(Failure(remote, call.status));
     }
     std::printf("%s -> %s\n", remote.c_str(), target.c_str());
     return 0;

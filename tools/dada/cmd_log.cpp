@@ -3,6 +3,7 @@
 #include "dadada32.h"
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -50,6 +51,13 @@ int RunLog(const dadatool::Args &args)
     rec.extraText = o.has("extra") ? extra.c_str() : nullptr;
     rec.userName = o.has("user") ? user.c_str() : nullptr;
     ALOG_BuildLogRecord(&rec);
+    // The line has room for so much: say when a field did not fit whole.
+    const std::string built = line;
+    for (const std::string *field : {&text, &extra, &user})
+        if (!field->empty() && built.find(*field) == std::string::npos) {
+            std::fprintf(stderr, "dada: the text was cut to fit the %u-byte line\n", unsigned(sizeof line));
+            break;
+        }
 
     LogState state{limit, false};
     ALOGHANDLE log = ALOG_Init(o.positional()[0].c_str(), static_cast<DWORD>(limit), OnLogEvent,

@@ -6,6 +6,7 @@
 #include "zuredu.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -31,11 +32,25 @@ bool WritePortFile(const std::string &path, DWORD port)
 int RunServe(const dadatool::Args &args)
 {
     dadatool::Options o;
-    if (!o.parse(args, {"name", "listen", "port-file", "stop-file", "seconds"}, {})) return 2;
+    if (!o.parse(args, {"name", "listen", "port-file", "stop-file", "seconds", "root"}, {})) return 2;
     if (!o.positional().empty()) return dadatool::Usage("serve takes no file names");
     unsigned long seconds = 0;
     if (o.has("seconds") && !o.getNumber("seconds", seconds)) return 2;
     std::string name = o.get("name"), listen = o.get("listen");
+
+    // The served roots reach the library's file-transfer service through the
+    // environment; every --root adds one folder.
+    std::string roots;
+    for (const auto &[option, root] : o.values()) {
+        if (option != "root") continue;
+        char full[MAX_PATH];
+        const DWORD n = GetFullPathNameA(root.c_str(), sizeof full, full, nullptr);
+        const DWORD attributes = n && n < sizeof full ? GetFileAttributesA(full) : INVALID_FILE_ATTRIBUTES;
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) || std::strchr(full, ';'))
+            return dadatool::Fail("--root " + root + ": not a folder");
+        roots += (roots.empty() ? "" : ";") + std::string(full);
+    }
+    if (!roots.empty()) SetEnvironmentVariableA("DADA_ROOTS", roots.c_str());
 
     DWORD port = NetService_Listen(name.empty() ? nullptr : name.c_str(), listen.empty() ? nullptr : listen.c_str());
     if (!port)
@@ -62,6 +77,6 @@ int RunServe(const dadatool::Args &args)
 }
 
 dadatool::Register reg{{"serve",
-    "serve [--name NAME] [--listen ADDR:PORT] [--port-file F] [--stop-file F] [--seconds N]", RunServe}};
+    "serve [--name NAME] [--listen ADDR:PORT] [--root FOLDER]... [--port-file F] [--stop-file F] [--seconds N]", RunServe}};
 
 } // namespace

@@ -25,6 +25,7 @@ typedef DWORD ZKFILE;
 /* Seek origins (ordinal 26). */
 #define ZK_SEEK_BEGIN 0u
 #define ZK_SEEK_END   1u
+#define ZK_SEEK_CURRENT 2u  /* our own: signed offset from the current position */
 
 /* The library's attribute set (ordinal 39); the same set as SysAttrToKvAttr. */
 #define ZK_ATTR_ARCHIVE  0x01u
