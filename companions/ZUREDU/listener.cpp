@@ -48,8 +48,8 @@ struct ListenState {
         EnterCriticalSection(&lock);
         bool ok = !stop;
         if (ok) {
-            const size_t fromPeer = std::count_if(held.begin(), held.end(), [&](const Held &h) { return h.peer == peer; });
-            const bool peerFull = fromPeer >= kMaxConnectionsPerPeer;
+            const auto fromPeer = std::count_if(held.begin(), held.end(), [&](const Held &h) { return h.peer == peer; });
+            const bool peerFull = static_cast<size_t>(fromPeer) >= kMaxConnectionsPerPeer;
             if (peerFull || held.size() >= kMaxConnections) ok = DropIdlest(peerFull, peer);
         }
         if (ok) {

@@ -135,7 +135,7 @@ Io FrameStream::Await(SOCKET s, const Deadline &deadline)
         if (n > 0) return Io::Done;
         return n == 0 ? Io::Closed : WSAGetLastError() == WSAETIMEDOUT ? Io::Timeout : Io::Closed;
     }
-    start_ = 0;
+    start_ = end_ = 0;
     return Fill(s, buffer_.get(), kBufferSize, deadline, end_);
 }
 
