@@ -123,12 +123,17 @@ TEST_F(Hostile, OnlyAPeerHoldingTheSecretIsServed)
 
 TEST_F(Hostile, TheLibraryConnectsOnlyWithTheSameSecret)
 {
-    struct { const char *secret; DWORD status; } cases[] = {
-        {"not the secret", NETSVC_E_SEND}, {nullptr, NETSVC_E_SEND}, {kSecret, NETSVC_OK},
+    struct { const char *env, *file; DWORD status; } cases[] = {   // file: [network] secret= of the hosts file
+        {"not the secret", nullptr, NETSVC_E_SEND}, {nullptr, nullptr, NETSVC_E_SEND}, {kSecret, nullptr, NETSVC_OK},
+        {nullptr, kSecret, NETSVC_OK}, {nullptr, "not the secret", NETSVC_E_SEND},
+        {kSecret, "not the secret", NETSVC_OK},   // the environment comes first
     };
+    dadatest::TempDir dir;
     for (const auto &c : cases) {
-        SetEnvironmentVariableA("DADA_SECRET", c.secret);
-        EXPECT_EQ(LibraryEcho(), c.status) << (c.secret ? c.secret : "none");
+        SetEnvironmentVariableA("DADA_SECRET", c.env);
+        dadatest::UseHosts(dir.file("hosts.ini"), "BETA=127.0.0.1:" + std::to_string(beta_->port()) + "\r\n" +
+                                                      (c.file ? "[network]\r\nsecret=" + std::string(c.file) + "\r\n" : ""));
+        EXPECT_EQ(LibraryEcho(), c.status) << (c.env ? c.env : "none") << " / " << (c.file ? c.file : "none");
     }
 }
 
