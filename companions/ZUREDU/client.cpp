@@ -1,4 +1,6 @@
 #include "client.h"
+#include "auth.h"
+#include "bounds.h"
 #include "dispatch.h"
 #include "hosts.h"
 #include "server.h"
@@ -13,13 +15,13 @@ namespace zuredu {
 
 namespace {
 
-constexpr DWORD kConnectMs = 5000;
-
 struct Connection {
     CRITICAL_SECTION lock;      // one exchange at a time
     sockaddr_in to{};
+    NetworkKey key;
     Socket sock;
     FrameStream stream;         // of `sock`
+    ULONGLONG lastUse = 0;      // GetTickCount64 of the last exchange or the connect
     DWORD sequence = 0;
     Connection() { InitializeCriticalSection(&lock); }
     ~Connection() { DeleteCriticalSection(&lock); }
@@ -97,6 +99,19 @@ DWORD ReadReply(Connection &c, DWORD sequence, const Deadline &deadline, void **
     }
 }
 
+// A fresh stream to the connection's server, its handshake done; false
+// when the server is unreachable or does not prove it holds the key (or
+// refuses ours).
+bool Dial(Connection &c, DWORD timeoutMs)
+{
+    Deadline deadline(timeoutMs < kConnectMs ? timeoutMs : kConnectMs);
+    c.stream.Reset();
+    c.sock = ConnectTo(c.to, deadline.left());
+    if (c.sock.valid() && !ClientHandshake(c.sock.get(), c.stream, c.key, deadline)) c.sock.reset();
+    c.lastUse = GetTickCount64();
+    return c.sock.valid();
+}
+
 } // namespace
 
 DWORD OpenConnection(const char *server)
@@ -105,8 +120,8 @@ DWORD OpenConnection(const char *server)
     if (!ResolveMachine(BareName(server), to)) return 0;
     auto c = std::make_shared<Connection>();
     c->to = to;
-    c->sock = ConnectTo(to, kConnectMs);
-    if (!c->sock.valid()) return 0;
+    c->key = LoadNetworkKey();
+    if (!Dial(*c, kConnectMs)) return 0;
     Locked l(T().lock);
     Table &t = T();
     do { ++t.next; } while (t.next == 0 || t.next == 0xFFFFFFFFu || t.open.count(t.next));
@@ -139,13 +154,10 @@ DWORD Exchange(DWORD handle, DWORD packetType, const void *request, DWORD length
     if (!c) return NETSVC_E_INVALID;
     Locked l(c->lock);
     Deadline deadline(timeoutMs);
-    if (!c->sock.valid()) {
-        // The stream broke in an earlier exchange: start a fresh one.
-        DWORD left = deadline.left();
-        c->sock = ConnectTo(c->to, left < kConnectMs ? left : kConnectMs);
-        c->stream.Reset();
-        if (!c->sock.valid()) return NETSVC_E_SEND;
-    }
+    // A stream that broke in an earlier exchange, or that lay unused long
+    // enough for the server to drop it, is replaced by a fresh one.
+    if (GetTickCount64() - c->lastUse > kClientFreshMs) c->sock.reset();
+    if (!c->sock.valid() && !Dial(*c, deadline.left())) return NETSVC_E_SEND;
     DWORD sequence = ++c->sequence;
     FrameHeader h{Kind::Request, packetType, sequence, 0, length};
     Io io = c->stream.Write(c->sock.get(), h, request, deadline);
@@ -154,6 +166,7 @@ DWORD Exchange(DWORD handle, DWORD packetType, const void *request, DWORD length
     if (status == NETSVC_E_TIMEOUT || status == NETSVC_E_CLOSED || status == NETSVC_E_PROTOCOL ||
         status == NETSVC_E_SEND)
         c->sock.reset();    // where the stream stands is unknown
+    c->lastUse = GetTickCount64();
     return status;
 }
 

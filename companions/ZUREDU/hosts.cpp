@@ -42,18 +42,23 @@ std::string ComputerName()
     return GetComputerNameA(buf, &n) ? std::string(buf, n) : std::string();
 }
 
+std::string HostsValue(const char *section, const char *key)
+{
+    std::string file = EnvValue("DADA_HOSTS");
+    if (file.empty()) return {};
+    char full[MAX_PATH];
+    DWORD n = GetFullPathNameA(file.c_str(), sizeof full, full, nullptr);
+    char entry[1024];
+    if (n == 0 || n >= sizeof full) return {};
+    DWORD got = GetPrivateProfileStringA(section, key, "", entry, sizeof entry, full);
+    return got > 0 && got < sizeof entry - 1 ? std::string(entry, got) : std::string();
+}
+
 bool ResolveMachine(const std::string &name, sockaddr_in &out)
 {
     if (name.empty() || name.size() > 255) return false;
-    std::string file = EnvValue("DADA_HOSTS");
-    if (!file.empty()) {
-        char full[MAX_PATH];
-        DWORD n = GetFullPathNameA(file.c_str(), sizeof full, full, nullptr);
-        char entry[128];
-        if (n > 0 && n < sizeof full &&
-            GetPrivateProfileStringA("hosts", name.c_str(), "", entry, sizeof entry, full) > 0)
-            return ParseEndpoint(entry, out);
-    }
+    std::string entry = HostsValue("hosts", name.c_str());
+    if (!entry.empty()) return ParseEndpoint(entry.c_str(), out);
     if (SameName(name, "localhost") || name == "127.0.0.1" || SameName(name, ComputerName())) {
         out = {};
         out.sin_family = AF_INET;

@@ -18,6 +18,9 @@ std::string ComputerName();
 // else the computer's name.
 std::string OwnMachine();
 void SetOwnMachine(const std::string &name);
+// The value of `key` in `section` of the DADA_HOSTS file; empty when there
+// is no file, no such key, or a value too long to be one of ours.
+std::string HostsValue(const char *section, const char *key);
 // The value of an environment variable, empty when unset.
 std::string EnvValue(const char *name);
 

@@ -1,9 +1,12 @@
 // The listener of a serving process and its connection threads.
 #include "server.h"
+#include "auth.h"
+#include "bounds.h"
 #include "dispatch.h"
 #include "hosts.h"
 #include "wire.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <vector>
@@ -12,30 +15,46 @@ namespace zuredu {
 
 namespace {
 
-constexpr LONG kMaxConnections = 64;
-constexpr DWORD kFrameMs = 30000;   // a started frame must be complete within this
+bool IsLoopback(const sockaddr_in &a) { return ntohl(a.sin_addr.s_addr) >> 24 == 127; }
+
+// One connection held by the server.
+struct Held {
+    SOCKET sock;
+    ULONG peer;                 // the peer's IPv4 address
+    enum Stage { Handshake, Waiting, Busy } stage;
+    ULONGLONG progress;         // GetTickCount64 at the accept or the last request
+};
 
 // Shared by the listener and its connection threads; outlives all of them.
+// The table of held connections is guarded by `lock`; `key` and `port` are
+// set before any thread starts and never change.
 struct ListenState {
     Socket sock;
     DWORD port = 0;
+    NetworkKey key;
     volatile LONG stop = 0;
-    volatile LONG connections = 0;
-    // The connection sockets, shut down at stop so that their threads'
-    // waiting reads return at once.
+    volatile LONG threads = 0;
     CRITICAL_SECTION lock;
-    std::vector<SOCKET> serving;
+    std::vector<Held> held;
     ListenState() { InitializeCriticalSection(&lock); }
     ~ListenState() { DeleteCriticalSection(&lock); }
 
-    // False when the stop came first: the connection is not served.
-    bool Enlist(SOCKET s)
+    // Takes `s` into the table, making room under the caps by dropping the
+    // idlest held connection (of the same peer when that peer is at its cap).
+    // False when the stop came first or nothing can be dropped: the caller
+    // closes `s` unserved.
+    bool Admit(SOCKET s, ULONG peer)
     {
         EnterCriticalSection(&lock);
         bool ok = !stop;
         if (ok) {
+            const auto fromPeer = std::count_if(held.begin(), held.end(), [&](const Held &h) { return h.peer == peer; });
+            const bool peerFull = static_cast<size_t>(fromPeer) >= kMaxConnectionsPerPeer;
+            if (peerFull || held.size() >= kMaxConnections) ok = DropIdlest(peerFull, peer);
+        }
+        if (ok) {
             try {
-                serving.push_back(s);
+                held.push_back({s, peer, Held::Handshake, GetTickCount64()});
             } catch (const std::bad_alloc &) {
                 ok = false;
             }
@@ -43,17 +62,46 @@ struct ListenState {
         LeaveCriticalSection(&lock);
         return ok;
     }
+    // Under `lock`.  A connection in its handshake goes first, then the
+    // one longest without a request; one inside a handler never.
+    bool DropIdlest(bool samePeer, ULONG peer)
+    {
+        auto worse = [](const Held &a, const Held &b) {
+            return a.stage != b.stage ? a.stage < b.stage : a.progress < b.progress;
+        };
+        auto victim = held.end();
+        for (auto it = held.begin(); it != held.end(); ++it)
+            if (it->stage != Held::Busy && (!samePeer || it->peer == peer) && (victim == held.end() || worse(*it, *victim)))
+                victim = it;
+        if (victim == held.end()) return false;
+        shutdown(victim->sock, SD_BOTH);   // its thread's read returns; the thread leaves
+        held.erase(victim);
+        return true;
+    }
+    // False when `s` was dropped meanwhile.
+    bool Mark(SOCKET s, Held::Stage stage)
+    {
+        EnterCriticalSection(&lock);
+        auto it = std::find_if(held.begin(), held.end(), [&](const Held &h) { return h.sock == s; });
+        if (it != held.end()) {
+            it->stage = stage;
+            it->progress = GetTickCount64();
+        }
+        LeaveCriticalSection(&lock);
+        return it != held.end();
+    }
+    // Before `s` is closed, so that its value cannot come back meanwhile.
     void Leave(SOCKET s)
     {
         EnterCriticalSection(&lock);
-        std::erase(serving, s);
+        std::erase_if(held, [&](const Held &h) { return h.sock == s; });
         LeaveCriticalSection(&lock);
     }
     void Stop()
     {
         EnterCriticalSection(&lock);
         InterlockedExchange(&stop, 1);
-        for (SOCKET s : serving) shutdown(s, SD_BOTH);
+        for (const Held &h : held) shutdown(h.sock, SD_BOTH);
         LeaveCriticalSection(&lock);
     }
 };
@@ -70,16 +118,19 @@ struct ConnectionArgs {
     Socket sock;
 };
 
-// Serves one client until it goes away, sends garbage, stalls inside a
-// frame, or the process stops listening.
+// Serves one client until it goes away, fails the handshake, sends garbage,
+// idles or stalls inside a frame past the limits, is dropped for a newer
+// connection, or the process stops listening.
 void Serve(ListenState &state, SOCKET s)
 {
-    if (!state.Enlist(s)) return;
     FrameStream stream;
+    if (!ServerHandshake(s, stream, state.key, Deadline(kHandshakeMs)) || !state.Mark(s, Held::Waiting)) return;
     std::vector<BYTE> request;  // reused: its capacity stays between requests
     for (;;) {
+        if (stream.Await(s, Deadline(kIdleMs)) != Io::Done || state.stop) break;
+        const Deadline frame(kFrameMs);   // from the frame's first byte
         HeaderBytes head;
-        if (stream.Read(s, head, Deadline(kFrameMs), true) != Io::Done || state.stop) break;
+        if (stream.Read(s, head, frame) != Io::Done) break;
         FrameHeader h;
         if (!DecodeHeader(head, h) || h.kind != Kind::Request) break;
         try {
@@ -87,21 +138,23 @@ void Serve(ListenState &state, SOCKET s)
         } catch (const std::bad_alloc &) {
             break;
         }
-        if (h.length && stream.Read(s, request, Deadline(kFrameMs)) != Io::Done) break;
+        if (h.length && stream.Read(s, request, frame) != Io::Done) break;
+        if (!state.Mark(s, Held::Busy)) break;
         Reply reply = Dispatch(h.packetType, request.data(), h.length);
+        if (!state.Mark(s, Held::Waiting)) break;
         FrameHeader out{Kind::Reply, h.packetType, h.sequence, reply.status,
                         reply.status == NETSVC_OK ? reply.length : 0};
         if (stream.Write(s, out, reply.block.get(), Deadline(kFrameMs)) != Io::Done) break;
     }
-    state.Leave(s);
 }
 
 DWORD WINAPI ConnectionThread(void *p)
 {
     std::unique_ptr<ConnectionArgs> args(static_cast<ConnectionArgs *>(p));
     Serve(*args->state, args->sock.get());
+    args->state->Leave(args->sock.get());
     args->sock.reset();
-    InterlockedDecrement(&args->state->connections);
+    InterlockedDecrement(&args->state->threads);
     return 0;
 }
 
@@ -117,21 +170,31 @@ DWORD WINAPI AcceptThread(void *p)
         int n = select(0, &set, nullptr, nullptr, &tv);
         if (n == SOCKET_ERROR) break;
         if (n == 0) continue;
-        Socket client(accept(state->sock.get(), nullptr, nullptr));
-        if (!client.valid()) continue;
-        if (InterlockedIncrement(&state->connections) > kMaxConnections) {
-            InterlockedDecrement(&state->connections);
+        sockaddr_in from{};
+        int fromLength = sizeof from;
+        Socket client(accept(state->sock.get(), reinterpret_cast<sockaddr *>(&from), &fromLength));
+        if (!client.valid() || from.sin_family != AF_INET) continue;
+        // Without a secret only this computer's own processes are served.
+        if (!state->key.configured && !IsLoopback(from)) continue;
+        if (InterlockedIncrement(&state->threads) > kMaxConnectionThreads) {
+            InterlockedDecrement(&state->threads);
             continue;   // refused: closed at once
+        }
+        if (!state->Admit(client.get(), from.sin_addr.s_addr)) {
+            InterlockedDecrement(&state->threads);
+            continue;
         }
         u_long blocking = 0;
         ioctlsocket(client.get(), FIONBIO, &blocking);
         BOOL noDelay = TRUE;
         setsockopt(client.get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&noDelay),
                    sizeof noDelay);
+        const SOCKET admitted = client.get();
         auto *args = new (std::nothrow) ConnectionArgs{state, std::move(client)};
         if (!args || !StartOwnThread(ConnectionThread, args)) {
+            state->Leave(admitted);
             delete args;
-            InterlockedDecrement(&state->connections);
+            InterlockedDecrement(&state->threads);
         }
     }
     state->sock.reset();
@@ -193,6 +256,8 @@ DWORD StartListening(const char *name, const char *endpoint)
     if (!known) return 0;
 
     auto state = std::make_shared<ListenState>();
+    state->key = LoadNetworkKey();
+    if (!state->key.configured && !IsLoopback(addr)) addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     state->sock = Socket(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     if (!state->sock.valid()) return 0;
     BOOL exclusive = TRUE;

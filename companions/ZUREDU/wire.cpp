@@ -82,7 +82,25 @@ bool FrameStream::Limit(SOCKET s, int which, const Deadline &deadline)
     return true;
 }
 
-Io FrameStream::Read(SOCKET s, std::span<BYTE> out, const Deadline &deadline, bool idle)
+// One socket read into `to`, bounded by the deadline.
+Io FrameStream::Fill(SOCKET s, BYTE *to, size_t room, const Deadline &deadline, size_t &got)
+{
+    for (;;) {
+        if (!Limit(s, 0, deadline)) return Io::Timeout;
+        int n = recv(s, reinterpret_cast<char *>(to), static_cast<int>(room), 0);
+        if (n == 0) return Io::Closed;
+        if (n != SOCKET_ERROR) {
+            got = static_cast<size_t>(n);
+            return Io::Done;
+        }
+        int e = WSAGetLastError();
+        if (e == WSAEINTR) continue;
+        if (e == WSAETIMEDOUT) return Io::Timeout;
+        return e == WSAECONNRESET || e == WSAECONNABORTED || e == WSAESHUTDOWN ? Io::Closed : Io::Failed;
+    }
+}
+
+Io FrameStream::Read(SOCKET s, std::span<BYTE> out, const Deadline &deadline)
 {
     if (!buffer_) buffer_.reset(new (std::nothrow) BYTE[kBufferSize]);
     size_t done = 0;
@@ -95,32 +113,34 @@ Io FrameStream::Read(SOCKET s, std::span<BYTE> out, const Deadline &deadline, bo
         start_ = end_ = 0;
 
         // Nothing buffered: take all the stream holds, up to the buffer's size.
-        // An idle wait before the first byte keeps whatever limit is set.
-        if (!(idle && done == 0) && !Limit(s, 0, deadline)) return Io::Timeout;
         const size_t want = out.size() - done;
         const bool direct = !buffer_ || want >= kBufferSize / 2;
-        BYTE *to = direct ? out.data() + done : buffer_.get();
-        const size_t room = direct ? std::min(want, kMaxIo) : kBufferSize;
-        int n = recv(s, reinterpret_cast<char *>(to), static_cast<int>(room), 0);
-        if (n == 0) return Io::Closed;
-        if (n == SOCKET_ERROR) {
-            int e = WSAGetLastError();
-            if (e == WSAEINTR || (e == WSAETIMEDOUT && idle && done == 0)) continue;
-            if (e == WSAETIMEDOUT) return Io::Timeout;
-            return e == WSAECONNRESET || e == WSAECONNABORTED || e == WSAESHUTDOWN ? Io::Closed : Io::Failed;
-        }
-        if (direct) done += static_cast<size_t>(n);
-        else end_ = static_cast<size_t>(n);
+        size_t got = 0;
+        Io io = direct ? Fill(s, out.data() + done, std::min(want, kMaxIo), deadline, got)
+                       : Fill(s, buffer_.get(), kBufferSize, deadline, got);
+        if (io != Io::Done) return io;
+        if (direct) done += got;
+        else end_ = got;
     }
 }
 
-Io FrameStream::Write(SOCKET s, const FrameHeader &h, const void *payload, const Deadline &deadline)
+Io FrameStream::Await(SOCKET s, const Deadline &deadline)
 {
-    HeaderBytes head = EncodeHeader(h);
-    WSABUF pieces[2] = {{static_cast<ULONG>(head.size()), reinterpret_cast<char *>(head.data())},
-                        {h.length, static_cast<char *>(const_cast<void *>(payload))}};
-    WSABUF *piece = pieces;
-    DWORD count = h.length ? 2 : 1;
+    if (start_ < end_) return Io::Done;
+    if (!buffer_) buffer_.reset(new (std::nothrow) BYTE[kBufferSize]);
+    if (!buffer_) {   // no buffer: look without taking
+        BYTE one;
+        if (!Limit(s, 0, deadline)) return Io::Timeout;
+        int n = recv(s, reinterpret_cast<char *>(&one), 1, MSG_PEEK);
+        if (n > 0) return Io::Done;
+        return n == 0 ? Io::Closed : WSAGetLastError() == WSAETIMEDOUT ? Io::Timeout : Io::Closed;
+    }
+    start_ = end_ = 0;
+    return Fill(s, buffer_.get(), kBufferSize, deadline, end_);
+}
+
+Io FrameStream::Send(SOCKET s, WSABUF *piece, DWORD count, const Deadline &deadline)
+{
     while (count) {
         if (!Limit(s, 1, deadline)) return Io::Timeout;
         DWORD sent = 0;
@@ -137,6 +157,20 @@ Io FrameStream::Write(SOCKET s, const FrameHeader &h, const void *payload, const
         }
     }
     return Io::Done;
+}
+
+Io FrameStream::Write(SOCKET s, const FrameHeader &h, const void *payload, const Deadline &deadline)
+{
+    HeaderBytes head = EncodeHeader(h);
+    WSABUF pieces[2] = {{static_cast<ULONG>(head.size()), reinterpret_cast<char *>(head.data())},
+                        {h.length, static_cast<char *>(const_cast<void *>(payload))}};
+    return Send(s, pieces, h.length ? 2 : 1, deadline);
+}
+
+Io FrameStream::WriteBytes(SOCKET s, std::span<const BYTE> bytes, const Deadline &deadline)
+{
+    WSABUF piece{static_cast<ULONG>(bytes.size()), reinterpret_cast<char *>(const_cast<BYTE *>(bytes.data()))};
+    return Send(s, &piece, 1, deadline);
 }
 
 namespace {

@@ -59,16 +59,21 @@ enum class Io { Done, Timeout, Closed, Failed };
 // new socket.
 class FrameStream {
 public:
-    // Reads exactly `out.size()` bytes.  `idle`: the read waits for a frame
-    // that may be long in coming, so a time-out before its first byte is
-    // not an error (the wait goes on until data, a close or a shutdown).
-    Io Read(SOCKET s, std::span<BYTE> out, const Deadline &deadline, bool idle = false);
+    // Reads exactly `out.size()` bytes.
+    Io Read(SOCKET s, std::span<BYTE> out, const Deadline &deadline);
+    // Waits until at least one unread byte is at hand (buffered, or taken
+    // from the stream in one read); Timeout when none came in time.
+    Io Await(SOCKET s, const Deadline &deadline);
     // Header and payload in one gathered send (more only when the socket
     // takes part of them).
     Io Write(SOCKET s, const FrameHeader &h, const void *payload, const Deadline &deadline);
+    // Bytes that are no frame (the handshake's).
+    Io WriteBytes(SOCKET s, std::span<const BYTE> bytes, const Deadline &deadline);
     void Reset();
 private:
     bool Limit(SOCKET s, int which, const Deadline &deadline);   // false: no time left
+    Io Fill(SOCKET s, BYTE *to, size_t room, const Deadline &deadline, size_t &got);
+    Io Send(SOCKET s, WSABUF *piece, DWORD count, const Deadline &deadline);
     static constexpr size_t kBufferSize = 64 * 1024;
     std::unique_ptr<BYTE[]> buffer_;   // null when it could not be had: reads go direct
     size_t start_ = 0, end_ = 0;       // the unread bytes

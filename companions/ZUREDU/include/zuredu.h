@@ -22,6 +22,11 @@
  * no file) resolves only when it is "localhost", "127.0.0.1" or this
  * computer's name: those map to 127.0.0.1:ZUREDU_DEFAULT_PORT.
  *
+ * Network secret.  Every connection starts with a mutual challenge-response
+ * over the secret in DADA_SECRET, else the key secret= of section [network]
+ * in the hosts file; both ends must hold the same one.  Without a secret a
+ * process listens on loopback only and serves only this computer's peers.
+ *
  * Requests and replies.  A request of packet type T goes to the handler that
  * a service of the serving process registered for a range of types holding
  * T (NetService_BindCallback); the handler runs on one of the library's
