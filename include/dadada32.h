@@ -224,9 +224,6 @@ DWORD    DADAAPI IsSwitch(LPCSTR text);
  * and hands its address to String_Init and String_End. */
 typedef struct StringTable StringTable;
 
-#define STRTAB_VERSION 0x0100u   /* format version in the file header */
-#define STRTAB_MASK    0x6Eu     /* every text byte is stored XOR this */
-
 /* Always answers 0: *table is the new table, or NULL on any failure. */
 DWORD DADAAPI String_Init(StringTable **table, LPCSTR path);
 void  DADAAPI String_End(StringTable **table);

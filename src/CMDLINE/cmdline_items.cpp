@@ -14,13 +14,13 @@ enum class Kind { Any, Switch, Param };
 // The items of a line in order.  Runs of zero bytes separate items and are
 // not items themselves, so 261 bytes hold at most 131 items.
 struct Items {
-    std::array<std::string_view, (CMDLINE_TEXT_BYTES + 1) / 2> at;
+    std::array<std::string_view, (kCmdLineTextBytes + 1) / 2> at;
     DWORD count = 0;
 
     explicit Items(const CmdLine *line)
     {
         const char *s = line->items;
-        DWORD length = line->length < CMDLINE_TEXT_BYTES ? line->length : CMDLINE_TEXT_BYTES;
+        DWORD length = line->length < kCmdLineTextBytes ? line->length : kCmdLineTextBytes;
         for (DWORD i = 0; i < length;) {
             if (!s[i]) {
                 ++i;
@@ -47,7 +47,7 @@ struct Items {
 
 bool SameName(std::string_view switchItem, LPCSTR name)
 {
-    char switchName[CMDLINE_TEXT_BYTES];
+    char switchName[kCmdLineTextBytes];
     std::string_view n = switchItem.substr(1);
     n.copy(switchName, n.size());
     switchName[n.size()] = 0;

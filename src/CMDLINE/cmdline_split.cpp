@@ -65,7 +65,7 @@ CmdLine *WINAPI CmdLineInit(LPCSTR text)
     auto *line = dada::BlockNew<CmdLine>(dada::Block::Fixed);
     if (!line) return nullptr;
     if (text) {
-        line->length = static_cast<DWORD>(strnlen(text, CMDLINE_TEXT_BYTES));
+        line->length = static_cast<DWORD>(strnlen(text, kCmdLineTextBytes));
         std::memcpy(line->items, text, line->length);
     }
     Split(line);

@@ -83,7 +83,7 @@ DWORD WINAPI ExcludeOpenEx(EXCLUDEHANDLE *handle, LPCSTR profile, const ExcludeS
     if (!handle) return EXCLUDE_BADARG;
     *handle = nullptr;
     const bool useHook = hook && hook->proc;
-    if (!useHook && (!profile || !*profile || std::strlen(profile) > 260)) return EXCLUDE_BADARG;
+    if (!useHook && (!profile || !*profile || std::strlen(profile) > dada::kPathMax)) return EXCLUDE_BADARG;
 
     auto *list = dada::BlockNew<List>(dada::Block::Moveable);
     ExcludeItem *items = list ? AllocItems(kGrowBy) : nullptr;
@@ -179,7 +179,7 @@ DWORD WINAPI ExcludeAdd(EXCLUDEHANDLE handle, const ExcludeItem *newItem)
 
     if (FindItem(list, item.folder, item.pattern)) return EXCLUDE_DUPLICATE;
 
-    char illegal[260];
+    char illegal[dada::kPathMax];
     DWORD n = NameReturnIllegalChars(illegal, sizeof illegal, 1, 1);
     std::string_view illegalChars(illegal, n < sizeof illegal ? n : sizeof illegal);
     if (HasIllegalChar(item.folder, illegalChars) || HasIllegalChar(item.pattern, illegalChars))

@@ -1,5 +1,6 @@
 // Directory searches past the platform's path limit.
 #include "NAME/dir_search.h"
+#include "dada/limits.h"
 
 #include <cstring>
 #include <cwchar>
@@ -57,7 +58,7 @@ bool ToAnsi(const WIN32_FIND_DATAW &w, WIN32_FIND_DATAA &a)
 bool DirSearch::Open(const char *pattern, WIN32_FIND_DATAA &entry)
 {
     Close();
-    if (std::strlen(pattern) < MAX_PATH) {
+    if (std::strlen(pattern) < kPathMax) {
         wide_ = false;
         handle_ = FindFirstFileA(pattern, &entry);
         return handle_ != INVALID_HANDLE_VALUE;

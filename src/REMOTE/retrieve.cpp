@@ -36,8 +36,8 @@ DWORD PrepareTarget(RetrieveContext &c)
     if (ZK_GetAttributes(c.localName, &attributes)) {
         if (attributes & ZK_ATTR_FOLDER) {
             // A folder receives the file under the remote file's own name.
-            char file[261], composed[kLocalNameArea];
-            if (std::strlen(c.remoteName) > 260) return XFER_E_TARGET_CREATE;
+            char file[kPathBuf], composed[kLocalNameArea];
+            if (std::strlen(c.remoteName) > kPathMax) return XFER_E_TARGET_CREATE;
             NameReturnFile(c.remoteName, file);
             std::strcpy(composed, c.localName);
             if (!NameAppendFile(composed, kLocalNameArea, file)) return XFER_E_TARGET_CREATE;

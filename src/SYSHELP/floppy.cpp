@@ -1,6 +1,7 @@
 // Floppy drives: is a path on one, and is a disk in it.
 #include "dadada32.h"
 #include "dada/ascii.h"
+#include "dada/limits.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ extern "C" BOOL WINAPI CheckForFloppy(CHAR driveLetter)
     char root[] = "X:\\";
     root[0] = letter;
 
-    char label[260], fileSystem[260];
+    char label[dada::kPathMax], fileSystem[dada::kPathMax];
     UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
     BOOL ok = GetVolumeInformationA(root, label, sizeof label, nullptr, nullptr, nullptr,
                                     fileSystem, sizeof fileSystem);

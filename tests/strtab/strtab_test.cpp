@@ -11,6 +11,9 @@
 #include <random>
 
 using dadatest::TempDir;
+using dada::strtab::kHeaderBytes;
+using dada::strtab::kRecordHeaderBytes;
+using dada::strtab::kVersion;
 
 namespace {
 
@@ -22,16 +25,20 @@ struct Raw {
     int lengthDelta = 0;   // added to the stored length field
 };
 
-void Put16(std::string &s, uint32_t v) { s += char(v & 0xFF); s += char((v >> 8) & 0xFF); }
+void Put16(std::string &s, size_t at, uint32_t v) { s[at] = char(v & 0xFF); s[at + 1] = char((v >> 8) & 0xFF); }
 
-std::string Table(const std::vector<Raw> &records, uint32_t count, uint16_t version = 0x0100, uint16_t first = 0)
+// A file in the library's format, then bent: the first two bytes set and
+// each record's length field moved by its delta.
+std::string Table(const std::vector<Raw> &records, uint32_t count, unsigned version = kVersion, uint16_t first = 0)
 {
-    std::string s;
-    for (uint32_t v : {uint32_t(first), uint32_t(version), count & 0xFFFF, count >> 16}) Put16(s, v);
+    std::vector<strtab::Record> plain;
+    for (const auto &r : records) plain.push_back({r.id, r.text});
+    std::string s = strtab::Encode(plain, count, version);
+    Put16(s, 0, first);
+    size_t pos = kHeaderBytes;
     for (const auto &r : records) {
-        Put16(s, r.id);
-        Put16(s, uint32_t(r.text.size() + r.lengthDelta));
-        for (char c : r.text) s += char(c ^ 0x6E);
+        Put16(s, pos + 2, uint32_t(r.text.size() + r.lengthDelta));
+        pos += kRecordHeaderBytes + r.text.size();
     }
     return s;
 }
@@ -59,7 +66,7 @@ std::vector<FileCase> FileCases()
     const std::vector<Raw> two = {{10, S("ten\0", 4)}, {20, S("twenty\0", 7)}};
     return {
         {"two records", Table(two), true, {{10, S("ten\0", 4)}, {20, S("twenty\0", 7)}, {30, {}}}},
-        {"first bytes not examined", Table(two, 2, 0x0100, 0xBEEF), true, {{20, S("twenty\0", 7)}}},
+        {"first bytes not examined", Table(two, 2, kVersion, 0xBEEF), true, {{20, S("twenty\0", 7)}}},
         {"version 0x0101", Table(two, 2, 0x0101), false, {}},
         {"version 0x0001", Table(two, 2, 0x0001), false, {}},
         {"zero records", Table({}), true, {{0, {}}, {10, {}}}},
@@ -212,14 +219,14 @@ uint32_t Le(const std::string &s, size_t at, int bytes)
 // else the first text of each id among the records that lie inside the data.
 std::optional<std::map<uint32_t, std::string>> Expected(const std::string &f)
 {
-    if (f.size() < 8 || Le(f, 2, 2) != 0x0100) return std::nullopt;
+    if (f.size() < 8 || Le(f, 2, 2) != kVersion) return std::nullopt;
     std::map<uint32_t, std::string> texts;
     size_t pos = 8;
     for (uint32_t i = 0, count = Le(f, 4, 4); i < count && f.size() - pos >= 4; ++i) {
         uint32_t len = Le(f, pos + 2, 2);
         if (len > f.size() - pos - 4) break;
         std::string text = f.substr(pos + 4, len);
-        for (char &c : text) c ^= 0x6E;
+        for (char &c : text) c ^= dada::strtab::kMask;
         if (size_t z = text.find('\0'); z != std::string::npos) std::fill(text.begin() + z, text.end(), '\0');
         texts.emplace(Le(f, pos, 2), text);
         pos += 4 + len;
