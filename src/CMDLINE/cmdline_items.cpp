@@ -66,32 +66,30 @@ DWORD CopyItem(const CmdLine *line, DWORD index, Kind kind, LPSTR dest, DWORD si
 
 } // namespace
 
-extern "C" {
+extern "C" DWORD DADAAPI CmdLineGetSwitchCount(const CmdLine *line) { return line ? line->switchCount : 0; }
 
-DWORD WINAPI CmdLineGetSwitchCount(const CmdLine *line) { return line ? line->switchCount : 0; }
+extern "C" DWORD DADAAPI CmdLineGetParamCount(const CmdLine *line) { return line ? line->paramCount : 0; }
 
-DWORD WINAPI CmdLineGetParamCount(const CmdLine *line) { return line ? line->paramCount : 0; }
+extern "C" DWORD DADAAPI IsSwitch(LPCSTR text) { return text && IsSwitchChar(text[0]) ? 1 : 0; }
 
-DWORD WINAPI IsSwitch(LPCSTR text) { return text && IsSwitchChar(text[0]) ? 1 : 0; }
-
-DWORD WINAPI CmdLineGetSwitch(const CmdLine *line, DWORD index, LPSTR dest, DWORD size)
+extern "C" DWORD DADAAPI CmdLineGetSwitch(const CmdLine *line, DWORD index, LPSTR dest, DWORD size)
 {
     return CopyItem(line, index, Kind::Switch, dest, size);
 }
 
-DWORD WINAPI CmdLineGetParam(const CmdLine *line, DWORD index, LPSTR dest, DWORD size)
+extern "C" DWORD DADAAPI CmdLineGetParam(const CmdLine *line, DWORD index, LPSTR dest, DWORD size)
 {
     return CopyItem(line, index, Kind::Param, dest, size);
 }
 
-DWORD WINAPI CmdLineGetNextItem(const CmdLine *line, DWORD index, LPSTR dest, DWORD size)
+extern "C" DWORD DADAAPI CmdLineGetNextItem(const CmdLine *line, DWORD index, LPSTR dest, DWORD size)
 {
     if (index == CMDLINE_NO_ITEM || !CopyItem(line, index, Kind::Any, dest, size))
         return CMDLINE_NO_ITEM;
     return index + 1;
 }
 
-DWORD WINAPI CmdLineFindSwitch(const CmdLine *line, LPCSTR name)
+extern "C" DWORD DADAAPI CmdLineFindSwitch(const CmdLine *line, LPCSTR name)
 {
     if (!line || !name) return 0;
     Items items(line);
@@ -100,7 +98,7 @@ DWORD WINAPI CmdLineFindSwitch(const CmdLine *line, LPCSTR name)
     return 0;
 }
 
-DWORD WINAPI CmdLineGetOptionValue(const CmdLine *line, LPCSTR name, LPSTR dest, DWORD size)
+extern "C" DWORD DADAAPI CmdLineGetOptionValue(const CmdLine *line, LPCSTR name, LPSTR dest, DWORD size)
 {
     if (!line || !name) return 0;
     Items items(line);
@@ -114,5 +112,3 @@ DWORD WINAPI CmdLineGetOptionValue(const CmdLine *line, LPCSTR name, LPSTR dest,
     }
     return 0;
 }
-
-} // extern "C"

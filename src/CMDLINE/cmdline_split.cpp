@@ -58,9 +58,7 @@ void Split(CmdLine *line)
 
 } // namespace
 
-extern "C" {
-
-CmdLine *WINAPI CmdLineInit(LPCSTR text)
+extern "C" CmdLine *DADAAPI CmdLineInit(LPCSTR text)
 {
     auto *line = dada::BlockNew<CmdLine>(dada::Block::Fixed);
     if (!line) return nullptr;
@@ -72,7 +70,7 @@ CmdLine *WINAPI CmdLineInit(LPCSTR text)
     return line;
 }
 
-CmdLine *WINAPI CmdLineDuplicate(const CmdLine *line)
+extern "C" CmdLine *DADAAPI CmdLineDuplicate(const CmdLine *line)
 {
     if (!line) return nullptr;
     auto *copy = dada::BlockNew<CmdLine>(dada::Block::Fixed);
@@ -80,9 +78,7 @@ CmdLine *WINAPI CmdLineDuplicate(const CmdLine *line)
     return copy;
 }
 
-void WINAPI CmdLineEnd(CmdLine *line)
+extern "C" void DADAAPI CmdLineEnd(CmdLine *line)
 {
     dada::BlockFree(line);
 }
-
-} // extern "C"

@@ -76,9 +76,7 @@ bool WriteItem(List *list, DWORD index)
 
 using namespace dada::exclude;
 
-extern "C" {
-
-DWORD WINAPI ExcludeOpenEx(EXCLUDEHANDLE *handle, LPCSTR profile, const ExcludeStorageHook *hook)
+extern "C" DWORD DADAAPI ExcludeOpenEx(EXCLUDEHANDLE *handle, LPCSTR profile, const ExcludeStorageHook *hook)
 {
     if (!handle) return EXCLUDE_BADARG;
     *handle = nullptr;
@@ -118,7 +116,7 @@ DWORD WINAPI ExcludeOpenEx(EXCLUDEHANDLE *handle, LPCSTR profile, const ExcludeS
     return EXCLUDE_OK;
 }
 
-DWORD WINAPI ExcludeClose(EXCLUDEHANDLE *handle, DWORD save)
+extern "C" DWORD DADAAPI ExcludeClose(EXCLUDEHANDLE *handle, DWORD save)
 {
     if (!handle || !*handle) return 0;
     List *list = FromHandle(*handle);
@@ -130,7 +128,7 @@ DWORD WINAPI ExcludeClose(EXCLUDEHANDLE *handle, DWORD save)
     return result;
 }
 
-DWORD WINAPI ExcludeFlush(EXCLUDEHANDLE handle)
+extern "C" DWORD DADAAPI ExcludeFlush(EXCLUDEHANDLE handle)
 {
     List *list = FromHandle(handle);
     if (!list || list->changed != 1) return 0;
@@ -153,12 +151,12 @@ DWORD WINAPI ExcludeFlush(EXCLUDEHANDLE handle)
     return 0;
 }
 
-DWORD WINAPI ExcludeGetCount(EXCLUDEHANDLE handle)
+extern "C" DWORD DADAAPI ExcludeGetCount(EXCLUDEHANDLE handle)
 {
     return handle ? FromHandle(handle)->count : 0;
 }
 
-DWORD WINAPI ExcludeGet(EXCLUDEHANDLE handle, DWORD index, ExcludeItem *item)
+extern "C" DWORD DADAAPI ExcludeGet(EXCLUDEHANDLE handle, DWORD index, ExcludeItem *item)
 {
     const List *list = FromHandle(handle);
     if (!list || !item || index >= list->count) return EXCLUDE_BADARG;
@@ -166,7 +164,7 @@ DWORD WINAPI ExcludeGet(EXCLUDEHANDLE handle, DWORD index, ExcludeItem *item)
     return EXCLUDE_OK;
 }
 
-DWORD WINAPI ExcludeAdd(EXCLUDEHANDLE handle, const ExcludeItem *newItem)
+extern "C" DWORD DADAAPI ExcludeAdd(EXCLUDEHANDLE handle, const ExcludeItem *newItem)
 {
     List *list = FromHandle(handle);
     if (!list || !newItem) return EXCLUDE_BADARG;
@@ -198,7 +196,7 @@ DWORD WINAPI ExcludeAdd(EXCLUDEHANDLE handle, const ExcludeItem *newItem)
     return EXCLUDE_OK;
 }
 
-DWORD WINAPI ExcludeDelete(EXCLUDEHANDLE handle, LPCSTR folder, LPCSTR pattern)
+extern "C" DWORD DADAAPI ExcludeDelete(EXCLUDEHANDLE handle, LPCSTR folder, LPCSTR pattern)
 {
     List *list = FromHandle(handle);
     if (!list) return EXCLUDE_BADARG;
@@ -211,10 +209,8 @@ DWORD WINAPI ExcludeDelete(EXCLUDEHANDLE handle, LPCSTR folder, LPCSTR pattern)
     return EXCLUDE_OK;
 }
 
-ExcludeItem *WINAPI ExcludeFind(EXCLUDEHANDLE handle, LPCSTR folder, LPCSTR pattern)
+extern "C" ExcludeItem *DADAAPI ExcludeFind(EXCLUDEHANDLE handle, LPCSTR folder, LPCSTR pattern)
 {
     List *list = FromHandle(handle);
     return list ? FindItem(list, folder, pattern) : nullptr;
 }
-
-} // extern "C"

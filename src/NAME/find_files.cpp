@@ -75,7 +75,7 @@ bool EnterFolder(char *path, const char *name)
 
 } // namespace
 
-extern "C" BOOL WINAPI FindAllFiles(LPCSTR folder, DWORD recurse, FindAllFilesProc proc, UINT_PTR value)
+extern "C" BOOL DADAAPI FindAllFiles(LPCSTR folder, DWORD recurse, FindAllFilesProc proc, UINT_PTR value)
 {
     if (!folder || !proc) return FALSE;
     BlockPtr<char> buffer{static_cast<char *>(BlockAlloc(kPathBufferSize, Block::Fixed))};
@@ -135,7 +135,7 @@ extern "C" BOOL WINAPI FindAllFiles(LPCSTR folder, DWORD recurse, FindAllFilesPr
     return TRUE;
 }
 
-extern "C" void WINAPI SysAttrToKvAttr(DWORD win32Attributes, DWORD *kvAttributes)
+extern "C" void DADAAPI SysAttrToKvAttr(DWORD win32Attributes, DWORD *kvAttributes)
 {
     if (kvAttributes) *kvAttributes = KvAttrFromWin32(win32Attributes);
 }

@@ -3,6 +3,7 @@
 // callback, by its semaphore, or by waiting here.
 #include "REMOTE/retrieve_context.h"
 #include "dada/memblock.h"
+#include "dada/handle.h"
 #include "NAME/name_internal.h"
 #include "zoredo32.h"
 #include <cstring>
@@ -82,19 +83,21 @@ extern "C" DWORD DADAAPI FileRetrieve(LPCSTR remoteName, LPCSTR localName, DWORD
     c->localFile = ZK_NOFILE;
     c->status = XFER_DONE;
 
+    // The semaphore a call that waits makes for itself; it goes on return.
+    dada::UniqueHandle own;
     // Ends a setup that failed: report, release what was made, answer 0.
     auto fail = [c](DWORD status) -> DWORD {
         c->status = status;
         Notify(c->semaphore, c->callback, status);
-        if (c->ownSemaphore) CloseHandle(c->semaphore);
         dada::BlockFree(c);
         return 0;
     };
 
     const bool usable = semaphore && DrainSemaphore(semaphore);
     if (!usable && !callback) {
-        c->semaphore = CreateSemaphoreA(nullptr, 0, 1, nullptr);
-        if (!c->semaphore) return fail(XFER_E_NO_SEMAPHORE);
+        own.reset(CreateSemaphoreA(nullptr, 0, 1, nullptr));
+        c->semaphore = own.get();
+        if (!own) return fail(XFER_E_NO_SEMAPHORE);
         c->ownSemaphore = 1;
     }
     const bool synchronous = c->ownSemaphore != 0;
@@ -104,16 +107,13 @@ extern "C" DWORD DADAAPI FileRetrieve(LPCSTR remoteName, LPCSTR localName, DWORD
 
     DWORD waited = XFER_DONE;
     if (synchronous) c->waiterStatus = &waited;
-    HANDLE own = c->semaphore;
-    HANDLE worker = CreateThread(nullptr, kWorkerStack, FileRetrieveWorker, c, 0, nullptr);
-    if (!worker) {
+    // Detached: the thread's handle goes at once, the worker frees the context.
+    if (!dada::UniqueHandle{CreateThread(nullptr, kWorkerStack, FileRetrieveWorker, c, 0, nullptr)}) {
         ZK_Close(c->localFile);
         ZK_Delete(c->localName);
         return fail(XFER_E_NO_THREAD);
     }
-    CloseHandle(worker);   // detached: the worker frees the context
     if (!synchronous) return 1;
-    WaitForSingleObject(own, INFINITE);
-    CloseHandle(own);
+    WaitForSingleObject(own.get(), INFINITE);
     return waited == XFER_DONE ? 1 : 0;
 }

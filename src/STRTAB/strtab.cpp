@@ -62,9 +62,7 @@ StringTable *Load(LPCSTR path)
 
 } // namespace
 
-extern "C" {
-
-DWORD WINAPI String_Init(StringTable **table, LPCSTR path)
+extern "C" DWORD DADAAPI String_Init(StringTable **table, LPCSTR path)
 {
     if (!table) return 0;
     *table = nullptr;
@@ -72,7 +70,7 @@ DWORD WINAPI String_Init(StringTable **table, LPCSTR path)
     return 0;
 }
 
-void WINAPI String_End(StringTable **table)
+extern "C" void DADAAPI String_End(StringTable **table)
 {
     if (!table || !*table) return;
     dada::BlockFree((*table)->texts);
@@ -81,7 +79,7 @@ void WINAPI String_End(StringTable **table)
     *table = nullptr;
 }
 
-DWORD WINAPI String_Get(const StringTable *table, DWORD id, LPSTR dest, DWORD size)
+extern "C" DWORD DADAAPI String_Get(const StringTable *table, DWORD id, LPSTR dest, DWORD size)
 {
     if (!table || id > 0xFFFF) return 0;
     for (DWORD i = 0; i < table->count; ++i) {
@@ -96,5 +94,3 @@ DWORD WINAPI String_Get(const StringTable *table, DWORD id, LPSTR dest, DWORD si
     }
     return 0;
 }
-
-} // extern "C"

@@ -9,7 +9,7 @@ bool IsFloppyLetter(char c) { return c == 'A' || c == 'B'; }
 
 } // namespace
 
-extern "C" BOOL WINAPI DiskIsFloppy(LPCSTR path)
+extern "C" BOOL DADAAPI DiskIsFloppy(LPCSTR path)
 {
     if (!path) return FALSE;
     char letter = dada::AsciiUpper(path[0]);
@@ -19,7 +19,7 @@ extern "C" BOOL WINAPI DiskIsFloppy(LPCSTR path)
     return GetDriveTypeA(root) == DRIVE_REMOVABLE;
 }
 
-extern "C" BOOL WINAPI CheckForFloppy(CHAR driveLetter)
+extern "C" BOOL DADAAPI CheckForFloppy(CHAR driveLetter)
 {
     char letter = dada::AsciiUpper(driveLetter);
     if (!IsFloppyLetter(letter)) return FALSE;
