@@ -4,21 +4,11 @@ namespace dadatest {
 
 namespace {
 
-using GlobalAllocFn = HGLOBAL(WINAPI *)(UINT, SIZE_T);
-GlobalAllocFn g_real;
-std::vector<UINT> g_flags;
-
-HGLOBAL WINAPI Recorder(UINT flags, SIZE_T size)
-{
-    g_flags.push_back(flags);
-    return g_real(flags, size);
-}
-
 // The import-address slot of DADADA32.dll that holds `target`, or null.
 void **FindSlot(void *target)
 {
     auto *base = reinterpret_cast<BYTE *>(GetModuleHandleA("DADADA32.dll"));
-    if (!base) return nullptr;
+    if (!base || !target) return nullptr;
     auto *dos = reinterpret_cast<IMAGE_DOS_HEADER *>(base);
     auto *nt = reinterpret_cast<IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
     const IMAGE_DATA_DIRECTORY &dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
@@ -37,20 +27,35 @@ void Store(void **slot, void *value)
     VirtualProtect(slot, sizeof *slot, old, &old);
 }
 
-} // namespace
+using GlobalAllocFn = HGLOBAL(WINAPI *)(UINT, SIZE_T);
+std::vector<UINT> g_flags;
 
-GlobalAllocSpy::GlobalAllocSpy()
+HGLOBAL WINAPI Recorder(UINT flags, SIZE_T size)
 {
-    g_real = reinterpret_cast<GlobalAllocFn>(
+    static const auto real = reinterpret_cast<GlobalAllocFn>(
         reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GlobalAlloc")));
-    g_flags.clear();
-    slot_ = FindSlot(reinterpret_cast<void *>(g_real));
-    if (slot_) Store(slot_, reinterpret_cast<void *>(&Recorder));
+    g_flags.push_back(flags);
+    return real(flags, size);
 }
 
-GlobalAllocSpy::~GlobalAllocSpy()
+} // namespace
+
+ImportPatch::ImportPatch(const char *dll, const char *function, void *replacement)
 {
-    if (slot_) Store(slot_, reinterpret_cast<void *>(g_real));
+    HMODULE module = GetModuleHandleA(dll);
+    original_ = module ? reinterpret_cast<void *>(GetProcAddress(module, function)) : nullptr;
+    slot_ = FindSlot(original_);
+    if (slot_) Store(slot_, replacement);
+}
+
+ImportPatch::~ImportPatch()
+{
+    if (slot_) Store(slot_, original_);
+}
+
+GlobalAllocSpy::GlobalAllocSpy() : patch_("kernel32.dll", "GlobalAlloc", reinterpret_cast<void *>(&Recorder))
+{
+    g_flags.clear();
 }
 
 std::vector<UINT> GlobalAllocSpy::takeFlags()

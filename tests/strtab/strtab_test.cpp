@@ -1,8 +1,8 @@
 // String tables: loading (good, malformed and mutated files), look-up and
-// copies, kernel-library failures, and the compiler's round trip.
+// copies, kernel-library failures.
 #include <gtest/gtest.h>
 #include "dadada32.h"
-#include "strtab_codec.h"
+#include "dada/strtab_format.h"
 #include "testutil.h"
 
 #include <map>
@@ -31,9 +31,9 @@ void Put16(std::string &s, size_t at, uint32_t v) { s[at] = char(v & 0xFF); s[at
 // each record's length field moved by its delta.
 std::string Table(const std::vector<Raw> &records, uint32_t count, unsigned version = kVersion, uint16_t first = 0)
 {
-    std::vector<strtab::Record> plain;
+    std::vector<dada::strtab::Record> plain;
     for (const auto &r : records) plain.push_back({r.id, r.text});
-    std::string s = strtab::Encode(plain, count, version);
+    std::string s = dada::strtab::Encode(plain, count, version);
     Put16(s, 0, first);
     size_t pos = kHeaderBytes;
     for (const auto &r : records) {
@@ -154,58 +154,6 @@ TEST(StringTable, KernelFailuresLeaveNoTable)
     String_End(nullptr);
     String_End(&table);
     EXPECT_EQ(0u, String_Init(nullptr, path.c_str()));
-}
-
-// Source -> binary -> String_Get, and binary -> source again.
-TEST(StringTable, CompilerRoundTrip)
-{
-    const std::string source =
-        "# messages\n"
-        "100\tHello, world\n"
-        "\n"
-        "101\tFound ^2%s in ^1%s\\tcode ^3%d\r\n"
-        "7:raw\traw\\0bytes\\x01\\\\\n"
-        "65535\tline one\\nline two\n"
-        "8:raw\t\n";
-    std::vector<strtab::Record> records;
-    std::string error;
-    ASSERT_TRUE(strtab::ParseSource(source, records, error)) << error;
-    ASSERT_EQ(5u, records.size());
-    TempDir dir;
-    std::string path = dir.file("r.str");
-    dadatest::WriteFileBytes(path, strtab::Encode(records));
-    Loaded t(path);
-    ASSERT_TRUE(t.table);
-    const std::pair<DWORD, std::optional<std::string>> want[] = {
-        {100, S("Hello, world\0", 13)}, {101, S("Found ^2%s in ^1%s\tcode ^3%d\0", 29)},
-        {7, S("raw\0\0\0\0\0\0\0\0", 11)}, {65535, S("line one\nline two\0", 18)}, {8, {}}, {9, {}}};
-    for (const auto &[id, text] : want) EXPECT_EQ(text, t.get(id)) << id;
-
-    std::vector<strtab::Record> back;
-    size_t trailing = 1;
-    ASSERT_TRUE(strtab::Decode(dadatest::ReadFileBytes(path), back, trailing, error)) << error;
-    EXPECT_EQ(records, back);
-    EXPECT_EQ(0u, trailing);
-    EXPECT_EQ("100\tHello, world\n101\tFound ^2%s in ^1%s\\tcode ^3%d\n7:raw\traw\\0bytes\\x01\\\\\n"
-              "65535\tline one\\nline two\n8:raw\t\n",
-              strtab::FormatSource(back));
-}
-
-TEST(StringTable, CompilerRejectsBadSources)
-{
-    const char *bad[] = {"100 no tab\n", "x\ttext\n", "65536\ttext\n", "1\tbad \\q escape\n",
-                         "1\tends in \\\n", "1\t\\x4\n", "-1\ttext\n", "1:RAW\ttext\n"};
-    for (const char *src : bad) {
-        std::vector<strtab::Record> records;
-        std::string error;
-        EXPECT_FALSE(strtab::ParseSource(src, records, error)) << src;
-        EXPECT_EQ(0u, error.rfind("line 1: ", 0)) << error;
-    }
-    std::vector<strtab::Record> records;
-    size_t trailing;
-    std::string error;
-    EXPECT_FALSE(strtab::Decode(Table({{1, "ab", 2}}), records, trailing, error));
-    EXPECT_FALSE(strtab::Decode(Table({}, 0, 0x0101), records, trailing, error));
 }
 
 uint32_t Le(const std::string &s, size_t at, int bytes)
