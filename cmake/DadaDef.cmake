@@ -34,7 +34,7 @@ function(dada_companion_library target)
   add_library(${target} SHARED ${C_SOURCES})
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${C_OUTPUT}
                         IMPORT_PREFIX "lib" IMPORT_SUFFIX ".dll.a")
-  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include)
+  target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/include>)
   target_link_libraries(${target} PRIVATE dada_base)
   target_link_options(${target} PRIVATE ${DADA_DLL_LINK})
   dada_use_def(${target} ${CMAKE_CURRENT_SOURCE_DIR}/${C_DEF})

@@ -4,11 +4,8 @@ cmake_minimum_required(VERSION 3.20)
 # REFERENCE: lines "ordinal name" (name "-" for an export by ordinal only);
 # every ordinal not listed is an empty slot.  DEF: the lines not commented
 # out are the exports that must be present.
-foreach(v OBJDUMP DLL REFERENCE DEF)
-  if(NOT DEFINED ${v})
-    message(FATAL_ERROR "check_exports: ${v} not given")
-  endif()
-endforeach()
+include(${CMAKE_CURRENT_LIST_DIR}/DadaScript.cmake)
+dada_require(check_exports OBJDUMP DLL REFERENCE DEF)
 
 set(errors "")
 macro(fail msg)
