@@ -59,6 +59,8 @@ struct Loaded {
     }
 };
 
+// Named cases; MutatedFiles below covers counts, lengths and truncation at
+// large against a model reader.
 struct FileCase { const char *name; std::string bytes; bool loads; std::vector<std::pair<DWORD, std::optional<S>>> lookups; };
 
 std::vector<FileCase> FileCases()
@@ -68,17 +70,10 @@ std::vector<FileCase> FileCases()
         {"two records", Table(two), true, {{10, S("ten\0", 4)}, {20, S("twenty\0", 7)}, {30, {}}}},
         {"first bytes not examined", Table(two, 2, kVersion, 0xBEEF), true, {{20, S("twenty\0", 7)}}},
         {"version 0x0101", Table(two, 2, 0x0101), false, {}},
-        {"version 0x0001", Table(two, 2, 0x0001), false, {}},
         {"zero records", Table({}), true, {{0, {}}, {10, {}}}},
-        {"count 0 over records", Table(two, 0), true, {{10, {}}}},
-        {"count 1 of 2", Table(two, 1), true, {{10, S("ten\0", 4)}, {20, {}}}},
         {"empty file", "", false, {}},
-        {"short header", Table(two).substr(0, 7), false, {}},
-        {"count too large", Table(two, 3), true, {{10, S("ten\0", 4)}, {20, S("twenty\0", 7)}}},
         {"count 0xFFFFFFFF", Table(two, 0xFFFFFFFFu), true, {{20, S("twenty\0", 7)}}},
         {"length past the end", Table({{10, S("ten\0", 4)}, {20, "xy", 1}}), true, {{10, S("ten\0", 4)}, {20, {}}}},
-        {"length 0xFFFF", Table({{10, "abc", 0xFFFF - 3}}), true, {{10, {}}}},
-        {"half a record header", Table(two) + "\x05", true, {{10, S("ten\0", 4)}}},
         {"first id wins", Table({{5, S("one\0", 4)}, {5, S("two\0", 4)}}), true, {{5, S("one\0", 4)}}},
         {"ids above 65535 never match", Table({{0, S("z\0", 2)}}), true, {{0x10000, {}}, {0, S("z\0", 2)}}},
         {"empty text", Table({{1, ""}}), true, {{1, {}}}},   // found, but nothing to copy
