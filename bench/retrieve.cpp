@@ -3,6 +3,7 @@
 // the same exchange: 16-byte requests, replies of a 16-byte header and at
 // most 16 KB of file data, written to a local file.
 //   bench_retrieve            (runs both, prints MB/s and the ratio)
+// The last line is "ratio NAME VALUE" for bench/run.
 //   bench_retrieve --plain-server FILE PORTFILE    (internal: the plain server)
 #include "bench_clock.h"
 #include "dadada32.h"
@@ -19,7 +20,7 @@ namespace {
 
 constexpr DWORD kSize = 64u << 20;
 constexpr DWORD kChunk = 16384;
-constexpr int kRounds = 3;
+constexpr int kRounds = 5;   // interleaved; the best of each side counts (the machine is shared)
 
 std::string Temp(const std::string &name)
 {
@@ -203,12 +204,11 @@ int main(int argc, char **argv)
     DeleteFileA(plainPortFile.c_str());
     DeleteFileA(hosts.c_str());
 
-    std::sort(lib.begin(), lib.end());
-    std::sort(raw.begin(), raw.end());
-    const double l = lib[kRounds / 2], p = raw[kRounds / 2];
-    std::printf("64 MB over loopback, 16 KB per exchange, median of %d rounds\n", kRounds);
+    const double l = *std::max_element(lib.begin(), lib.end()), p = *std::max_element(raw.begin(), raw.end());
+    std::printf("64 MB over loopback, 16 KB per exchange, best of %d interleaved rounds\n", kRounds);
     std::printf("  FileRetrieve (dada serve)    %8.1f MB/s\n", l);
     std::printf("  plain socket client/server   %8.1f MB/s\n", p);
     std::printf("  ratio library/plain          %8.2f\n", p > 0 ? l / p : 0.0);
+    std::printf("ratio FileRetrieve %.3f 0.9 min\n", p > 0 ? l / p : 0.0);
     return l > 0 && p > 0 ? 0 : 1;
 }

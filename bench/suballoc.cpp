@@ -1,42 +1,117 @@
-// Sub-allocator against one locked global-memory block per piece: rounds of
-// N small allocations followed by freeing them all, side by side in one run.
-//   bench_suballoc [pieces-per-round] [rounds]
+// Sub-allocator against one locked global-memory block per piece, side by
+// side in one run:
+//   rounds  rounds of N allocations (16 to 63 bytes) then freeing them all,
+//           at 100, 1 000 and 4 000 pieces;
+//   random  a seeded mix of 8 to 200 byte pieces kept around N live (100,
+//           1 000, 4 000), every piece filled and checked at its free, ten
+//           identical rounds that each end with everything freed: the tenth
+//           round must cost what the first did.
+// Lines "ratio NAME VALUE TARGET max" are for bench/run (time ratios: the
+// library's time over the plain one's, at most TARGET).
+#include "bench_clock.h"
 #include "dadada32.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
+#include <random>
 #include <vector>
 
 namespace {
 
-double Seconds(LARGE_INTEGER a, LARGE_INTEGER b, LARGE_INTEGER f) { return double(b.QuadPart - a.QuadPart) / f.QuadPart; }
+constexpr DWORD kPieceTotal = 200000;   // allocations per setting of `rounds`
+constexpr int kTries = 3;               // interleaved; the best of each side counts
+constexpr int kRandomRounds = 10;
 
-template <class Alloc, class Free>
-double Run(DWORD pieces, DWORD rounds, Alloc alloc, Free release)
+void *GlobalPiece(DWORD n) { return GlobalLock(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, n)); }
+DWORD GlobalRelease(void *p)
+{
+    HGLOBAL h = GlobalHandle(p);
+    GlobalUnlock(h);
+    return GlobalFree(h) == nullptr;
+}
+
+template <class Alloc, class Free> double Rounds(DWORD pieces, Alloc alloc, Free release)
 {
     std::vector<void *> p(pieces);
-    LARGE_INTEGER f, a, b;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&a);
-    for (DWORD r = 0; r < rounds; ++r) {
+    const double t0 = BenchNow();
+    for (DWORD r = 0; r < kPieceTotal / pieces; ++r) {
         for (DWORD i = 0; i < pieces; ++i) p[i] = alloc(16 + (i * 7) % 48);
         for (DWORD i = 0; i < pieces; ++i) release(p[i]);
     }
-    QueryPerformanceCounter(&b);
-    return Seconds(a, b, f);
+    return BenchNow() - t0;
+}
+
+// One round of the random mix; false when a piece lost its bytes.
+template <class Alloc, class Free> bool RandomRound(DWORD live, Alloc alloc, Free release, double &seconds)
+{
+    struct Piece { BYTE *p; DWORD n; BYTE fill; };
+    std::vector<Piece> pieces;
+    pieces.reserve(live + 1);
+    std::mt19937 rng(live);
+    bool intact = true;
+    auto drop = [&](size_t k) {
+        const Piece &q = pieces[k];
+        for (DWORD i = 0; i < q.n; ++i) intact &= q.p[i] == q.fill;
+        release(q.p);
+        pieces[k] = pieces.back();
+        pieces.pop_back();
+    };
+    const double t0 = BenchNow();
+    for (DWORD op = 0; op < 8 * live + 100000; ++op) {
+        if (pieces.size() < live ? rng() % 100 < 70 : rng() % 100 < 45) {
+            const DWORD n = 8 + rng() % 193;
+            auto *p = static_cast<BYTE *>(alloc(n));
+            if (!p) return false;
+            const BYTE fill = BYTE(rng());
+            std::memset(p, fill, n);
+            pieces.push_back({p, n, fill});
+        } else if (!pieces.empty()) {
+            drop(rng() % pieces.size());
+        }
+    }
+    while (!pieces.empty()) drop(pieces.size() - 1);
+    seconds = BenchNow() - t0;
+    return intact;
 }
 
 } // namespace
 
-int main(int argc, char **argv)
+int main()
 {
-    DWORD pieces = argc > 1 ? std::strtoul(argv[1], nullptr, 0) : 1000;
-    DWORD rounds = argc > 2 ? std::strtoul(argv[2], nullptr, 0) : 50;
-    double sub = Run(pieces, rounds, MemorySubAlloc, MemorySubFree);
-    double global = Run(pieces, rounds,
-        [](DWORD n) { return GlobalLock(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, n)); },
-        [](void *p) { HGLOBAL h = GlobalHandle(p); GlobalUnlock(h); GlobalFree(h); });
-    std::printf("%lu pieces x %lu rounds: sub-allocator %.3f s, global memory %.3f s, ratio %.2f\n",
-                (unsigned long)pieces, (unsigned long)rounds, sub, global, sub / global);
-    return 0;
+    std::printf("Sub-allocator / one global block per piece (time ratios; best of %d)\n", kTries);
+    for (DWORD pieces : {100u, 1000u, 4000u}) {
+        double sub = 1e9, global = 1e9;
+        for (int t = 0; t < kTries; ++t) {
+            sub = std::min(sub, Rounds(pieces, MemorySubAlloc, MemorySubFree));
+            global = std::min(global, Rounds(pieces, GlobalPiece, GlobalRelease));
+        }
+        std::printf("  rounds, %4lu pieces: sub-allocator %.3f s, global memory %.3f s\n",
+                    static_cast<unsigned long>(pieces), sub, global);
+        std::printf("ratio SubAllocRounds%lu %.3f 1.0 max\n", static_cast<unsigned long>(pieces), sub / global);
+    }
+    bool ok = true;
+    for (DWORD live : {100u, 1000u, 4000u}) {
+        double subTotal = 0, globalTotal = 0;
+        std::vector<double> times;
+        for (int r = 0; r < kRandomRounds; ++r) {
+            double sub = 0, global = 0;
+            ok &= RandomRound(live, MemorySubAlloc, MemorySubFree, sub);
+            ok &= RandomRound(live, GlobalPiece, GlobalRelease, global);
+            times.push_back(sub);
+            subTotal += sub;
+            globalTotal += global;
+        }
+        // Early and late rounds, each the best of three (the machine is shared).
+        const double first = *std::min_element(times.begin(), times.begin() + 3),
+                     last = *std::min_element(times.end() - 3, times.end());
+        std::printf("  random 8-200 B, %4lu live: sub-allocator %.3f s (rounds 1-3 %.4f s, rounds %d-%d %.4f s), "
+                    "global memory %.3f s\n", static_cast<unsigned long>(live), subTotal, first, kRandomRounds - 2,
+                    kRandomRounds, last, globalTotal);
+        std::printf("ratio SubAllocRandom%lu %.3f 1.0 max\n", static_cast<unsigned long>(live),
+                    subTotal / globalTotal);
+        std::printf("ratio SubAllocSteady%lu %.3f 1.1 max\n", static_cast<unsigned long>(live), last / first);
+    }
+    if (!ok) std::printf("a piece lost its bytes, or an allocation failed\n");
+    return ok ? 0 : 1;
 }

@@ -369,6 +369,68 @@ BOOL  DADAAPI CheckForFloppy(CHAR driveLetter);
 DWORD DADAAPI GetOsVersion(void);
 
 
+/* ======================================================================
+ * Remote browse request (also the request of FileBrowseDialog)
+ * The same record as the browser's; when both land, keep one of them.
+ * ====================================================================== */
+
+typedef struct RemoteBrowseInfo {
+    HWND   owner;        /* parent of the dialog; its module holds the two texts */
+    LPCSTR server;       /* bare machine name; NULL or "" is this machine */
+    LPSTR  path;         /* 260 bytes.  In: the initial path (only its file-name
+                            part is used).  Out: the chosen path */
+    DWORD  pathSize;     /* not read by RemoteBrowse, which assumes 260 */
+    DWORD  mode;         /* BROWSE_FOLDERS_ONLY, or any other value for folders and files */
+    DWORD  titleId;      /* string ids in the owner's module: the dialog's caption ... */
+    DWORD  promptId;     /* ... and the prompt above the tree */
+    LPCSTR pattern;      /* ';'-separated patterns files must match; NULL lists every file */
+    DWORD  filesOnly;    /* non-zero: OK only while a file is selected */
+    DWORD  remoteCall;   /* written by RemoteBrowse: 1 remote calls, 0 file system */
+    DWORD  folderChosen; /* written at selection changes: 1 when a closed folder was selected last */
+} RemoteBrowseInfo;
+
+
+/* ======================================================================
+ * Dialogs: notification, connection to a computer, folder and file pickers
+ * ====================================================================== */
+
+/* Caption ids that keep the template's own "&Yes" and "&No". */
+#define NOTIFY_KEEP_YES 6u
+#define NOTIFY_KEEP_NO  7u
+
+typedef struct NotifyRequest {
+    HWND     owner;        /* texts and icon come from the module that owns it */
+    UINT_PTR insertValue;  /* non-zero: the message's one format argument */
+    DWORD    messageId;
+    DWORD    yesId;        /* 0 (or noId 0): only OK is shown */
+    DWORD    noId;
+    DWORD    titleId;
+    WORD     iconId;
+} NotifyRequest;
+
+/* 1 for OK or Yes, 2 for No, Cancel, Escape or the close box; -1 when the
+ * dialog cannot be made. */
+int   DADAAPI NotifyUser(const NotifyRequest *request);
+
+/* Results of ConnectComputer. */
+#define CONNECT_OK        0
+#define CONNECT_FAILED    1
+#define CONNECT_CANCELLED 2
+#define CONNECT_NO_DIALOG (-1)
+
+/* Opens HKEY_LOCAL_MACHINE of `computer` behind a wait dialog; on
+ * CONNECT_OK *key is the caller's to close. */
+int   DADAAPI ConnectComputer(HWND owner, HKEY *key, LPCSTR computer);
+
+BOOL  DADAAPI IsShellAvailable(void);
+/* `path` needs 260 bytes when the shell's browser is used. */
+BOOL  DADAAPI FolderBrowseDialog(HWND owner, LPSTR path, DWORD size, DWORD titleId);
+/* Reads owner, path, pathSize, mode (non-zero: a folder is picked),
+ * titleId, promptId (0: none), pattern (what a path must match in the
+ * shell's browser; the file-open dialog's filter as it is) and filesOnly. */
+BOOL  DADAAPI FileBrowseDialog(RemoteBrowseInfo *info);
+
+
 #ifdef __cplusplus
 }
 #endif

@@ -56,4 +56,19 @@
 #define IDS_READ_DIR_FAILED     100
 #define IDS_READ_VOLUMES_FAILED 101
 
+/* Notification dialog. */
+#define IDD_NOTIFY              93
+#define IDC_NOTIFY_ICON         94   /* hidden frame: the icon is drawn at its place */
+#define IDC_NOTIFY_TEXT         95
+#define IDC_NOTIFY_YES          96
+#define IDC_NOTIFY_NO           97
+
+/* Connection wait dialog and its clip. */
+#define IDA_CONNECT             101  /* AVI */
+#define IDD_CONNECT             104
+#define IDC_CONNECT_ANIMATE     105
+
+/* File-open template that shows folders only. */
+#define IDD_BROWSEDIRECTORY     "BROWSEDIRECTORY"
+
 #endif

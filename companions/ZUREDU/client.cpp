@@ -19,6 +19,7 @@ struct Connection {
     CRITICAL_SECTION lock;      // one exchange at a time
     sockaddr_in to{};
     Socket sock;
+    FrameStream stream;         // of `sock`
     DWORD sequence = 0;
     Connection() { InitializeCriticalSection(&lock); }
     ~Connection() { DeleteCriticalSection(&lock); }
@@ -55,12 +56,12 @@ DWORD FromIo(Io io)
 }
 
 // Skips a payload that belongs to an earlier, abandoned exchange.
-Io Discard(SOCKET s, DWORD length, const Deadline &deadline)
+Io Discard(Connection &c, DWORD length, const Deadline &deadline)
 {
     BYTE scratch[4096];
     while (length) {
         DWORD n = length < sizeof scratch ? length : sizeof scratch;
-        Io io = ReadAll(s, {scratch, n}, deadline);
+        Io io = c.stream.Read(c.sock.get(), {scratch, n}, deadline);
         if (io != Io::Done) return io;
         length -= n;
     }
@@ -72,22 +73,22 @@ DWORD ReadReply(Connection &c, DWORD sequence, const Deadline &deadline, void **
 {
     for (;;) {
         HeaderBytes head;
-        Io io = ReadAll(c.sock.get(), head, deadline);
+        Io io = c.stream.Read(c.sock.get(), head, deadline);
         if (io != Io::Done) return FromIo(io);
         FrameHeader h;
         if (!DecodeHeader(head, h) || h.kind != Kind::Reply) return NETSVC_E_PROTOCOL;
         if (h.sequence != sequence) {
-            io = Discard(c.sock.get(), h.length, deadline);
+            io = Discard(c, h.length, deadline);
             if (io != Io::Done) return FromIo(io);
             continue;
         }
         if (h.length == 0) return h.status;
         OwnedBlock block(static_cast<BYTE *>(dada::BlockAlloc(h.length, dada::Block::Moveable)));
         if (!block) {
-            io = Discard(c.sock.get(), h.length, deadline);
+            io = Discard(c, h.length, deadline);
             return io == Io::Done ? NETSVC_E_NO_MEMORY : FromIo(io);
         }
-        io = ReadAll(c.sock.get(), {block.get(), h.length}, deadline);
+        io = c.stream.Read(c.sock.get(), {block.get(), h.length}, deadline);
         if (io != Io::Done) return FromIo(io);
         if (h.status == NETSVC_OK) MaybeCorrupt(block.get(), h.length);
         *replyLength = h.length;
@@ -142,11 +143,12 @@ DWORD Exchange(DWORD handle, DWORD packetType, const void *request, DWORD length
         // The stream broke in an earlier exchange: start a fresh one.
         DWORD left = deadline.left();
         c->sock = ConnectTo(c->to, left < kConnectMs ? left : kConnectMs);
+        c->stream.Reset();
         if (!c->sock.valid()) return NETSVC_E_SEND;
     }
     DWORD sequence = ++c->sequence;
     FrameHeader h{Kind::Request, packetType, sequence, 0, length};
-    Io io = WriteFrame(c->sock.get(), h, request, deadline);
+    Io io = c->stream.Write(c->sock.get(), h, request, deadline);
     DWORD status = io == Io::Done ? ReadReply(*c, sequence, deadline, reply, replyLength)
                                   : io == Io::Timeout ? NETSVC_E_TIMEOUT : NETSVC_E_SEND;
     if (status == NETSVC_E_TIMEOUT || status == NETSVC_E_CLOSED || status == NETSVC_E_PROTOCOL ||

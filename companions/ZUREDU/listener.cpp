@@ -21,6 +21,41 @@ struct ListenState {
     DWORD port = 0;
     volatile LONG stop = 0;
     volatile LONG connections = 0;
+    // The connection sockets, shut down at stop so that their threads'
+    // waiting reads return at once.
+    CRITICAL_SECTION lock;
+    std::vector<SOCKET> serving;
+    ListenState() { InitializeCriticalSection(&lock); }
+    ~ListenState() { DeleteCriticalSection(&lock); }
+
+    // False when the stop came first: the connection is not served.
+    bool Enlist(SOCKET s)
+    {
+        EnterCriticalSection(&lock);
+        bool ok = !stop;
+        if (ok) {
+            try {
+                serving.push_back(s);
+            } catch (const std::bad_alloc &) {
+                ok = false;
+            }
+        }
+        LeaveCriticalSection(&lock);
+        return ok;
+    }
+    void Leave(SOCKET s)
+    {
+        EnterCriticalSection(&lock);
+        std::erase(serving, s);
+        LeaveCriticalSection(&lock);
+    }
+    void Stop()
+    {
+        EnterCriticalSection(&lock);
+        InterlockedExchange(&stop, 1);
+        for (SOCKET s : serving) shutdown(s, SD_BOTH);
+        LeaveCriticalSection(&lock);
+    }
 };
 
 struct Current {
@@ -35,28 +70,30 @@ struct ConnectionArgs {
     Socket sock;
 };
 
-// Serves one client until it goes away, sends garbage, or the process stops
-// listening.
+// Serves one client until it goes away, sends garbage, stalls inside a
+// frame, or the process stops listening.
 void Serve(ListenState &state, SOCKET s)
 {
+    if (!state.Enlist(s)) return;
+    FrameStream stream;
+    std::vector<BYTE> request;  // reused: its capacity stays between requests
     for (;;) {
         HeaderBytes head;
-        if (ReadAll(s, head, Deadline(INFINITE), &state.stop) != Io::Done) return;
+        if (stream.Read(s, head, Deadline(kFrameMs), true) != Io::Done || state.stop) break;
         FrameHeader h;
-        if (!DecodeHeader(head, h) || h.kind != Kind::Request) return;
-        std::vector<BYTE> request;
+        if (!DecodeHeader(head, h) || h.kind != Kind::Request) break;
         try {
             request.resize(h.length);
         } catch (const std::bad_alloc &) {
-            return;
+            break;
         }
-        Deadline frame(kFrameMs);
-        if (h.length && ReadAll(s, request, frame, &state.stop) != Io::Done) return;
+        if (h.length && stream.Read(s, request, Deadline(kFrameMs)) != Io::Done) break;
         Reply reply = Dispatch(h.packetType, request.data(), h.length);
         FrameHeader out{Kind::Reply, h.packetType, h.sequence, reply.status,
                         reply.status == NETSVC_OK ? reply.length : 0};
-        if (WriteFrame(s, out, reply.block.get(), Deadline(kFrameMs)) != Io::Done) return;
+        if (stream.Write(s, out, reply.block.get(), Deadline(kFrameMs)) != Io::Done) break;
     }
+    state.Leave(s);
 }
 
 DWORD WINAPI ConnectionThread(void *p)
@@ -181,7 +218,7 @@ DWORD StartListening(const char *name, const char *endpoint)
 void StopListening()
 {
     EnterCriticalSection(&Cur().lock);
-    if (Cur().state) InterlockedExchange(&Cur().state->stop, 1);
+    if (Cur().state) Cur().state->Stop();
     Cur().state.reset();
     LeaveCriticalSection(&Cur().lock);
 }

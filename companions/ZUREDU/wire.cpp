@@ -1,8 +1,10 @@
 #include "wire.h"
 #include "zuredu.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace zuredu {
@@ -14,33 +16,10 @@ void Put16(BYTE *p, WORD v) { p[0] = static_cast<BYTE>(v); p[1] = static_cast<BY
 DWORD Get32(const BYTE *p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<DWORD>(p[3]) << 24; }
 WORD Get16(const BYTE *p) { return static_cast<WORD>(p[0] | p[1] << 8); }
 
-constexpr DWORD kPollMs = 200;
-
-// Waits until `s` can be read (or written); false on time-out or stop.
-enum class Wait { Ready, Timeout, Stopped, Failed };
-Wait WaitFor(SOCKET s, bool write, const Deadline &deadline, const volatile LONG *stop)
-{
-    for (;;) {
-        if (stop && *stop) return Wait::Stopped;
-        DWORD left = deadline.left();
-        if (left == 0) return Wait::Timeout;
-        DWORD slice = stop && left > kPollMs ? kPollMs : left;
-        fd_set set;
-        FD_ZERO(&set);
-        FD_SET(s, &set);
-        timeval tv{}, *ptv = nullptr;
-        if (slice != INFINITE) {
-            tv.tv_sec = static_cast<long>(slice / 1000);
-            tv.tv_usec = static_cast<long>(slice % 1000) * 1000;
-            ptv = &tv;
-        }
-        int n = write ? select(0, nullptr, &set, nullptr, ptv) : select(0, &set, nullptr, nullptr, ptv);
-        if (n == SOCKET_ERROR) return Wait::Failed;
-        if (n > 0) return Wait::Ready;
-    }
-}
-
-Io FromWait(Wait w) { return w == Wait::Timeout ? Io::Timeout : w == Wait::Stopped ? Io::Closed : Io::Failed; }
+constexpr size_t kMaxIo = 0x100000;   // bytes per socket call
+// A socket time-out is set again only when it is this far from the time
+// left, so a run of exchanges with one time-out sets it once.
+constexpr DWORD kTimeoutSlackMs = 100;
 
 } // namespace
 
@@ -82,51 +61,82 @@ DWORD Deadline::left() const
     return now >= end_ ? 0 : static_cast<DWORD>(end_ - now);
 }
 
-Io ReadAll(SOCKET s, std::span<BYTE> out, const Deadline &deadline, const volatile LONG *stop)
+void FrameStream::Reset()
 {
+    start_ = end_ = 0;
+    limits_[0] = limits_[1] = 0;
+}
+
+bool FrameStream::Limit(SOCKET s, int which, const Deadline &deadline)
+{
+    const DWORD left = deadline.left();
+    if (left == 0) return false;
+    const DWORD want = left == INFINITE ? 0 : left;     // 0: no limit
+    DWORD &have = limits_[which];
+    const bool close = want && have && (want > have ? want - have : have - want) <= kTimeoutSlackMs;
+    if (want != have && !close) {
+        setsockopt(s, SOL_SOCKET, which ? SO_SNDTIMEO : SO_RCVTIMEO, reinterpret_cast<const char *>(&want),
+                   sizeof want);
+        have = want;
+    }
+    return true;
+}
+
+Io FrameStream::Read(SOCKET s, std::span<BYTE> out, const Deadline &deadline, bool idle)
+{
+    if (!buffer_) buffer_.reset(new (std::nothrow) BYTE[kBufferSize]);
     size_t done = 0;
-    while (done < out.size()) {
-        Wait w = WaitFor(s, false, deadline, stop);
-        if (w != Wait::Ready) return FromWait(w);
-        size_t want = out.size() - done;
-        int n = recv(s, reinterpret_cast<char *>(out.data() + done),
-                     static_cast<int>(want > 0x100000 ? 0x100000 : want), 0);
+    for (;;) {
+        const size_t take = std::min(end_ - start_, out.size() - done);
+        if (take) std::memcpy(out.data() + done, buffer_.get() + start_, take);
+        start_ += take;
+        done += take;
+        if (done == out.size()) return Io::Done;
+        start_ = end_ = 0;
+
+        // Nothing buffered: take all the stream holds, up to the buffer's size.
+        // An idle wait before the first byte keeps whatever limit is set.
+        if (!(idle && done == 0) && !Limit(s, 0, deadline)) return Io::Timeout;
+        const size_t want = out.size() - done;
+        const bool direct = !buffer_ || want >= kBufferSize / 2;
+        BYTE *to = direct ? out.data() + done : buffer_.get();
+        const size_t room = direct ? std::min(want, kMaxIo) : kBufferSize;
+        int n = recv(s, reinterpret_cast<char *>(to), static_cast<int>(room), 0);
         if (n == 0) return Io::Closed;
         if (n == SOCKET_ERROR) {
             int e = WSAGetLastError();
-            if (e == WSAEWOULDBLOCK || e == WSAEINTR) continue;
-            return e == WSAECONNRESET || e == WSAECONNABORTED ? Io::Closed : Io::Failed;
+            if (e == WSAEINTR || (e == WSAETIMEDOUT && idle && done == 0)) continue;
+            if (e == WSAETIMEDOUT) return Io::Timeout;
+            return e == WSAECONNRESET || e == WSAECONNABORTED || e == WSAESHUTDOWN ? Io::Closed : Io::Failed;
         }
-        done += static_cast<size_t>(n);
+        if (direct) done += static_cast<size_t>(n);
+        else end_ = static_cast<size_t>(n);
     }
-    return Io::Done;
 }
 
-Io WriteAll(SOCKET s, std::span<const BYTE> data, const Deadline &deadline)
-{
-    size_t done = 0;
-    while (done < data.size()) {
-        Wait w = WaitFor(s, true, deadline, nullptr);
-        if (w != Wait::Ready) return FromWait(w);
-        size_t want = data.size() - done;
-        int n = send(s, reinterpret_cast<const char *>(data.data() + done),
-                     static_cast<int>(want > 0x100000 ? 0x100000 : want), 0);
-        if (n == SOCKET_ERROR) {
-            int e = WSAGetLastError();
-            if (e == WSAEWOULDBLOCK || e == WSAEINTR) continue;
-            return Io::Closed;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return Io::Done;
-}
-
-Io WriteFrame(SOCKET s, const FrameHeader &h, const void *payload, const Deadline &deadline)
+Io FrameStream::Write(SOCKET s, const FrameHeader &h, const void *payload, const Deadline &deadline)
 {
     HeaderBytes head = EncodeHeader(h);
-    Io io = WriteAll(s, head, deadline);
-    if (io != Io::Done || h.length == 0) return io;
-    return WriteAll(s, {static_cast<const BYTE *>(payload), h.length}, deadline);
+    WSABUF pieces[2] = {{static_cast<ULONG>(head.size()), reinterpret_cast<char *>(head.data())},
+                        {h.length, static_cast<char *>(const_cast<void *>(payload))}};
+    WSABUF *piece = pieces;
+    DWORD count = h.length ? 2 : 1;
+    while (count) {
+        if (!Limit(s, 1, deadline)) return Io::Timeout;
+        DWORD sent = 0;
+        if (WSASend(s, piece, count, &sent, 0, nullptr, nullptr) == SOCKET_ERROR) {
+            int e = WSAGetLastError();
+            if (e == WSAEINTR) continue;
+            return e == WSAETIMEDOUT ? Io::Timeout : Io::Closed;
+        }
+        // Step over what went out; a piece sent in part keeps its tail.
+        while (count && sent >= piece->len) sent -= piece->len, ++piece, --count;
+        if (count) {
+            piece->buf += sent;
+            piece->len -= sent;
+        }
+    }
+    return Io::Done;
 }
 
 namespace {
@@ -200,6 +210,8 @@ Socket ConnectTo(const sockaddr_in &to, DWORD timeoutMs)
         if (getsockopt(s.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&err), &len) != 0 || err)
             return {};
     }
+    u_long blocking = 0;      // from here on, reads and writes wait inside the call
+    ioctlsocket(s.get(), FIONBIO, &blocking);
     BOOL noDelay = TRUE;
     setsockopt(s.get(), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&noDelay), sizeof noDelay);
     return s;

@@ -11,6 +11,7 @@
 #include <windows.h>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 
 namespace zuredu {
@@ -49,12 +50,30 @@ private:
 
 enum class Io { Done, Timeout, Closed, Failed };
 
-// Reads exactly `out.size()` bytes.  `stop`, when given, is polled between
-// waits (every 200 ms at most) and ends the read as Closed once non-zero.
-Io ReadAll(SOCKET s, std::span<BYTE> out, const Deadline &deadline, const volatile LONG *stop = nullptr);
-Io WriteAll(SOCKET s, std::span<const BYTE> data, const Deadline &deadline);
-// Header and payload in one go.
-Io WriteFrame(SOCKET s, const FrameHeader &h, const void *payload, const Deadline &deadline);
+// Reads and writes of frames on one blocking stream socket.  Each socket
+// read takes everything the stream holds (up to kBufferSize), so a header
+// and a short payload cost one call; large payloads go straight to their
+// buffer.  No readiness wait is made: the call itself waits, bounded by the
+// socket's time-outs, which follow the deadline (set again only when they
+// drift from it by more than a small slack).  One per socket; Reset() for a
+// new socket.
+class FrameStream {
+public:
+    // Reads exactly `out.size()` bytes.  `idle`: the read waits for a frame
+    // that may be long in coming, so a time-out before its first byte is
+    // not an error (the wait goes on until data, a close or a shutdown).
+    Io Read(SOCKET s, std::span<BYTE> out, const Deadline &deadline, bool idle = false);
+    // Header and payload in one gathered send (more only when the socket
+    // takes part of them).
+    Io Write(SOCKET s, const FrameHeader &h, const void *payload, const Deadline &deadline);
+    void Reset();
+private:
+    bool Limit(SOCKET s, int which, const Deadline &deadline);   // false: no time left
+    static constexpr size_t kBufferSize = 64 * 1024;
+    std::unique_ptr<BYTE[]> buffer_;   // null when it could not be had: reads go direct
+    size_t start_ = 0, end_ = 0;       // the unread bytes
+    DWORD limits_[2] = {0, 0};         // receive and send time-outs set, ms; 0: none
+};
 
 // Sockets are ready for the process (once; never undone).
 bool SocketsReady();

@@ -11,7 +11,25 @@
 
 namespace dada::dbcs {
 
-inline bool IsLead(char c) { return IsDBCSLeadByte(static_cast<BYTE>(c)) != FALSE; }
+// The ANSI code page is fixed for the life of a process, so its lead bytes
+// are asked for once (the first use, thread-safe) and then looked up: the
+// path functions test every byte they walk.
+struct LeadBytes {
+    bool lead[256];
+    bool any = false;      // false: a single-byte code page
+    LeadBytes()
+    {
+        for (int b = 0; b < 256; ++b) any |= lead[b] = IsDBCSLeadByte(static_cast<BYTE>(b)) != FALSE;
+    }
+};
+inline const LeadBytes &Leads()
+{
+    static const LeadBytes table;
+    return table;
+}
+inline bool IsLead(char c) { return Leads().lead[static_cast<BYTE>(c)]; }
+// True when the code page has double-byte characters at all.
+inline bool HasLeadBytes() { return Leads().any; }
 
 // Bytes taken by the character that starts at s[i]: 2 for a lead byte with a
 // trail byte inside the string, else 1.

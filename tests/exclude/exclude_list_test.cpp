@@ -2,6 +2,10 @@
 #include "testkit/alloccount.h"
 #include "exclude_helpers.h"
 #include <gtest/gtest.h>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
 
 using namespace dadatest;
 
@@ -202,3 +206,109 @@ TEST(ExcludeCheck, OddPathsNeverCrashNorAllocate)
 }
 
 } // namespace
+
+// The check written the plain way, item after item, with the exported path
+// functions: the path split again for every item, folders cut into element
+// lists by hand.  Random lists and paths must get the same answers.
+namespace plain {
+
+void Split(const std::string &path, std::string &folder, std::string &name)
+{
+    char copy[261] = {};
+    std::strncpy(copy, path.c_str(), 260);
+    folder.clear();
+    name.clear();
+    if (char *wild = NameHasWildcards(copy)) {
+        size_t at = size_t(wild - copy) + 1;
+        while (at > 0 && copy[at - 1] != '\\') --at;
+        if (at == 0) { name = copy; return; }
+        --at;
+        folder.assign(copy, at <= 2 && copy[0] == '\\' ? 2 : at);
+        name = copy + at + 1;
+    } else if (!std::strchr(copy, '\\')) {
+        name = copy;
+    } else {
+        char file[261] = {};
+        NameReturnFile(copy, file);
+        name = file;
+        NameStripFile(copy);
+        folder = copy;
+        if (folder.size() == 2 && folder[1] == ':') folder += '\\';
+    }
+}
+
+std::vector<std::string> Elements(const std::string &folder)
+{
+    std::vector<std::string> out;
+    size_t start = 0;
+    for (;;) {
+        size_t sep = folder.find('\\', start);
+        std::string e = folder.substr(start, sep == std::string::npos ? std::string::npos : sep - start);
+        if (e.empty()) return out;
+        out.push_back(e);
+        if (sep == std::string::npos) return out;
+        start = sep + 1;
+    }
+}
+
+bool SameNoCase(std::string a, std::string b)
+{
+    for (auto *s : {&a, &b})
+        for (char &c : *s) c = (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
+    return a == b;
+}
+
+bool Covers(const ExcludeItem &item, const std::string &path)
+{
+    std::string pf, pn, f = item.folder, p = item.pattern;
+    Split(path, pf, pn);
+    if (f.empty() || pf.empty()) return !p.empty() && !pn.empty() && NameWildcardMatch(p.c_str(), pn.c_str());
+    if (f[0] == '\\') {
+        f.erase(0, f.size() > 1 && f[1] == '\\' ? 2 : 1);
+        if (pf.rfind("\\\\", 0) == 0) pf.erase(0, 2);
+        else if (pf.size() > 3 && pf[1] == ':' && pf[2] == '\\') pf.erase(0, 3);
+    }
+    auto want = Elements(f), have = Elements(pf);
+    size_t i = 0, j = 0;
+    if (!have.empty())
+        while (i < want.size()) {
+            if (!SameNoCase(want[i], have[j])) return false;
+            ++i;
+            if (++j == have.size()) break;
+        }
+    if (i < want.size()) return false;
+    if (j < have.size() && !item.subfolders) return false;
+    return p.empty() || pn.empty() || NameWildcardMatch(p.c_str(), pn.c_str());
+}
+
+} // namespace plain
+
+TEST(ExcludeCheck, SameAsThePlainLoopOnRandomLists)
+{
+    std::mt19937 rng(15);
+    auto pick = [&](std::initializer_list<const char *> from) { return std::string(from.begin()[rng() % from.size()]); };
+    auto folder = [&] {
+        std::string f = pick({"", "", "C:", "c:", "D:", "\\", "\\\\", "\\\\srv", "x"});
+        for (unsigned depth = rng() % 4; depth; --depth) f += "\\" + pick({"temp", "TEMP", "a", "b", "", "sub"});
+        return f;
+    };
+    auto name = [&] { return pick({"", "a.txt", "b.tmp", "readme", "x.doc", "*.tmp", "a?.txt", "a.*"}); };
+    const char *patterns[] = {"", "", "*.tmp", "a*", "*.*", "?.txt;*.doc", "readme", "*"};
+    for (int list = 0; list < 60; ++list) {
+        MemoryList l;
+        std::vector<ExcludeItem> items;
+        for (unsigned n = rng() % 8; n; --n) {
+            ExcludeItem item = MakeItem(folder(), patterns[rng() % 8], 1 + rng() % 3, rng() % 2);
+            if (l.Add(item) == EXCLUDE_OK) items.push_back(item);
+        }
+        for (int k = 0; k < 200; ++k) {
+            std::string path = folder();
+            if (rng() % 4) path += (path.empty() ? "" : "\\") + name();
+            const DWORD mask = rng() % 4;
+            DWORD want = EXCLUDE_NOTCOVERED;
+            for (const auto &item : items)
+                if ((item.mask & mask) && plain::Covers(item, path)) { want = EXCLUDE_COVERED; break; }
+            ASSERT_EQ(ExcludeCheck(l.get(), path.c_str(), mask), want) << "list " << list << ", path " << path;
+        }
+    }
+}

@@ -23,6 +23,19 @@ TEST(CrcBuffer, KnownValuesAndChaining)
         EXPECT_EQ(Crc(text.data() + cut, DWORD(text.size() - cut), Crc(text.data(), DWORD(cut))),
                   Crc(text.data(), DWORD(text.size())));
     CrcBuffer("abc", 3, nullptr);   // no variable: nothing happens
+
+    // Every length and alignment against the byte-at-a-time definition.
+    BYTE bytes[300];
+    for (size_t i = 0; i < sizeof bytes; ++i) bytes[i] = BYTE(i * 131 + (i >> 3));
+    for (DWORD start = 0; start < 8; ++start)
+        for (DWORD n = 0; start + n <= sizeof bytes; n += 1 + n / 16) {
+            DWORD c = 0x12345678u;
+            for (DWORD i = 0; i < n; ++i) {
+                c ^= bytes[start + i];
+                for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            }
+            EXPECT_EQ(Crc(bytes + start, n, 0x12345678u), c) << start << "+" << n;
+        }
 }
 
 TEST(TransferNameMapping, Table)

@@ -4,7 +4,7 @@
 // device list.
 #include <gtest/gtest.h>
 #include "dadada32.h"
-#include "globalspy.h"
+#include "testkit/importpatch.h"
 
 namespace {
 
@@ -17,8 +17,8 @@ BOOL WINAPI Windows95(LPOSVERSIONINFOA info)
 
 TEST(Platform, DeviceTableOffNt)
 {
-    dadatest::ImportPatch patch("kernel32.dll", "GetVersionExA", reinterpret_cast<void *>(&Windows95));
-    ASSERT_TRUE(patch.hooked());
+    testkit::ImportPatch patch("GetVersionExA", reinterpret_cast<void *>(&Windows95));
+    ASSERT_TRUE(patch.active());
     ASSERT_EQ(OSVERSION_WIN95, GetOsVersion());
     const struct { const char *name; BOOL device; } cases[] = {
         {"con", 1}, {"PRN", 1}, {"Lpt1", 1}, {"lpt2", 1}, {"lpt3", 0}, {"aux", 0}, {"nul", 0},

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <cstdlib>
 #include <cstring>
+#include "testkit/importpatch.h"
 
 namespace dadatest {
 
@@ -54,30 +55,15 @@ private:
             {"calloc", kCalloc, reinterpret_cast<void *>(&Forward<kCalloc, void *, size_t, size_t>)},
             {"realloc", kRealloc, reinterpret_cast<void *>(&Forward<kRealloc, void *, void *, size_t>)},
         };
-        auto *base = reinterpret_cast<BYTE *>(module_);
-        auto *dos = reinterpret_cast<IMAGE_DOS_HEADER *>(base);
-        auto *nt = reinterpret_cast<IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
-        const auto &dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        if (!dir.VirtualAddress) return;
-        for (auto *imp = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR *>(base + dir.VirtualAddress); imp->Name; ++imp) {
-            if (!imp->OriginalFirstThunk) continue;
-            auto *names = reinterpret_cast<IMAGE_THUNK_DATA *>(base + imp->OriginalFirstThunk);
-            auto *slots = reinterpret_cast<IMAGE_THUNK_DATA *>(base + imp->FirstThunk);
-            for (; names->u1.AddressOfData; ++names, ++slots) {
-                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-                auto *byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME *>(base + names->u1.AddressOfData);
-                for (const auto &t : targets) {
-                    if (std::strcmp(reinterpret_cast<const char *>(byName->Name), t.name) != 0) continue;
-                    void *value = install ? t.hook : orig_[t.index];
-                    if (install) orig_[t.index] = reinterpret_cast<void *>(slots->u1.Function);
-                    DWORD old;
-                    VirtualProtect(&slots->u1.Function, sizeof(void *), PAGE_READWRITE, &old);
-                    slots->u1.Function = reinterpret_cast<ULONG_PTR>(value);
-                    VirtualProtect(&slots->u1.Function, sizeof(void *), old, &old);
-                    if (install) ++redirected_;
-                }
+        testkit::imports::ForEachImport(module_, [&](const char *name, void **slot) {
+            for (const auto &t : targets) {
+                if (std::strcmp(name, t.name) != 0) continue;
+                if (install) orig_[t.index] = *slot;
+                testkit::imports::Store(slot, install ? t.hook : orig_[t.index]);
+                if (install) ++redirected_;
             }
-        }
+            return false;
+        });
         calls_ = 0;
     }
 

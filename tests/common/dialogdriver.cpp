@@ -1,0 +1,99 @@
+#include "dialogdriver.h"
+
+namespace dadatest {
+
+namespace {
+constexpr DWORD kPollMs = 20;
+}
+
+std::vector<HWND> ProcessDialogs()
+{
+    std::vector<HWND> found;
+    EnumWindows([](HWND w, LPARAM p) -> BOOL {
+        DWORD pid = 0;
+        char cls[16];
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == GetCurrentProcessId() && IsWindowVisible(w) && GetClassNameA(w, cls, sizeof cls) &&
+            lstrcmpA(cls, "#32770") == 0)
+            reinterpret_cast<std::vector<HWND> *>(p)->push_back(w);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+void Press(HWND dialog, int id)
+{
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+std::string TextOf(HWND window)
+{
+    char text[1024] = "";
+    if (window) GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+std::string ItemText(HWND dialog, int id) { return TextOf(GetDlgItem(dialog, id)); }
+
+bool WaitUntil(const std::function<bool()> &done, DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= ms) return done();
+        Sleep(kPollMs);
+    }
+    return true;
+}
+
+DialogDriver::DialogDriver(std::vector<Step> steps, DWORD timeoutMs)
+    : steps_(std::move(steps)), deadline_(GetTickCount() + timeoutMs)
+{
+    stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+}
+
+DialogDriver::~DialogDriver() { finish(); }
+
+void DialogDriver::finish()
+{
+    if (!thread_) return;
+    SetEvent(stop_);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    CloseHandle(stop_);
+    thread_ = stop_ = nullptr;
+}
+
+HWND DialogDriver::waitForDialog(HWND previous)
+{
+    while (static_cast<LONG>(deadline_ - GetTickCount()) > 0) {
+        for (HWND w : ProcessDialogs())
+            if (w != previous) return w;
+        if (WaitForSingleObject(stop_, kPollMs) == WAIT_OBJECT_0) return nullptr;
+    }
+    return nullptr;
+}
+
+DWORD WINAPI DialogDriver::Run(void *self)
+{
+    auto &d = *static_cast<DialogDriver *>(self);
+    HWND previous = nullptr;
+    for (auto &step : d.steps_) {
+        HWND dialog = d.waitForDialog(IsWindow(previous) ? previous : nullptr);
+        if (!dialog) break;
+        Sleep(100);   // let the dialog finish filling itself
+        step(dialog);
+        InterlockedIncrement(&d.handled_);
+        previous = dialog;
+    }
+    while (WaitForSingleObject(d.stop_, kPollMs) == WAIT_TIMEOUT) {
+        if (static_cast<LONG>(d.deadline_ - GetTickCount()) > 0) continue;
+        for (HWND w : ProcessDialogs()) {
+            d.timedOut_ = true;
+            PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
+        }
+    }
+    return 0;
+}
+
+} // namespace dadatest

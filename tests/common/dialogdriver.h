@@ -1,0 +1,49 @@
+// Drives the modal dialogs that the test's own thread is about to run, from
+// a second thread.  Each step waits for the next dialog of this process
+// (a visible window of class #32770 other than the one of the step before)
+// and acts on it; a step that closes nothing leaves the dialog to the next
+// step or to the time-out.  When `timeoutMs` passes, the driver cancels
+// every dialog of the process until it is destroyed, so a test never hangs.
+//   dadatest::DialogDriver d({[](HWND dlg) { dadatest::Press(dlg, IDOK); }});
+//   int r = SomeModalCall();
+//   d.finish();  EXPECT_EQ(1, d.handled());  EXPECT_FALSE(d.timedOut());
+#pragma once
+#include <windows.h>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace dadatest {
+
+class DialogDriver {
+public:
+    using Step = std::function<void(HWND dialog)>;
+    explicit DialogDriver(std::vector<Step> steps, DWORD timeoutMs = 20000);
+    ~DialogDriver();
+    DialogDriver(const DialogDriver &) = delete;
+    DialogDriver &operator=(const DialogDriver &) = delete;
+
+    void finish();                        // stops watching and waits for the thread
+    int handled() const { return handled_; }   // steps that found their dialog
+    bool timedOut() const { return timedOut_; }
+
+private:
+    static DWORD WINAPI Run(void *self);
+    HWND waitForDialog(HWND previous);
+    std::vector<Step> steps_;
+    DWORD deadline_;
+    HANDLE thread_ = nullptr, stop_ = nullptr;
+    volatile LONG handled_ = 0;
+    volatile bool timedOut_ = false;
+};
+
+// The visible dialogs (#32770) of this process, newest first.
+std::vector<HWND> ProcessDialogs();
+// Posts the command of control `id`, as a click on it would.
+void Press(HWND dialog, int id);
+std::string TextOf(HWND window);
+std::string ItemText(HWND dialog, int id);
+// Polls `done` every 20 ms for up to `ms`; answers its last value.
+bool WaitUntil(const std::function<bool()> &done, DWORD ms = 5000);
+
+} // namespace dadatest

@@ -1,0 +1,12 @@
+// Resources of the dada tool: the texts and icon its dialogs show.
+#pragma once
+#define IDS_DADA_TITLE        2001
+#define IDS_DADA_FOUND        2002   /* one number placeholder */
+#define IDS_DADA_CLEAN        2003
+#define IDS_DADA_QUESTION     2004
+#define IDS_DADA_STOP         2005
+#define IDS_DADA_GO_ON        2006
+#define IDS_DADA_PICK_FOLDER  2007
+#define IDS_DADA_PICK_FILE    2008
+#define IDS_DADA_PICK_PROMPT  2009
+#define IDI_DADA              2100
