@@ -11,14 +11,7 @@ std::string Build(WORD code, DWORD flags, const char *text, const char *extra,
                   const char *user, DWORD size = 512)
 {
     std::string buf(size + 16, '\x7f');   // canary bytes past the buffer
-    AlogRecord rec{};
-    rec.buffer = buf.data();
-    rec.bufferSize = size;
-    rec.flags = flags;
-    rec.eventCode = code;
-    rec.text = text;
-    rec.extraText = extra;
-    rec.userName = user;
+    AlogRecord rec{buf.data(), size, flags, code, text, extra, user};
     ALOG_BuildLogRecord(&rec);
     EXPECT_EQ(buf.substr(size), std::string(16, '\x7f')) << "wrote past the buffer";
     size_t len = strnlen(buf.data(), size);
