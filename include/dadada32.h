@@ -352,6 +352,44 @@ DWORD DADAAPI FileMove(LPCSTR source, LPCSTR destination, DWORD overwrite);
 
 
 /* ======================================================================
+ * Remote browser
+ * ====================================================================== */
+
+/* The request of RemoteBrowse (and of FileBrowseDialog): eleven fields in
+ * this order.  The owner,
+ * the server name, the path buffer and the pattern are pointer-sized; the
+ * rest are 32-bit. */
+typedef struct RemoteBrowseInfo {
+    HWND   owner;        /* parent of the dialog; its module holds the two texts */
+    LPCSTR server;       /* bare machine name; NULL or "" is this machine */
+    LPSTR  path;         /* 260 bytes.  In: the initial path (only its file-name
+                            part is used).  Out: the chosen path */
+    DWORD  pathSize;     /* not read by RemoteBrowse, which assumes 260 */
+    DWORD  mode;         /* BROWSE_FOLDERS_ONLY, or any other value for folders and files */
+    DWORD  titleId;      /* string ids in the owner's module: the dialog's caption ... */
+    DWORD  promptId;     /* ... and the prompt above the tree */
+    LPCSTR pattern;      /* ';'-separated patterns files must match; NULL lists every file */
+    DWORD  filesOnly;    /* non-zero: OK only while a file is selected */
+    DWORD  remoteCall;   /* written by RemoteBrowse: 1 remote calls, 0 file system */
+    DWORD  folderChosen; /* written at selection changes: 1 when a closed folder was selected last */
+} RemoteBrowseInfo;
+
+#define BROWSE_FOLDERS_ONLY   1u
+#define BROWSE_PATH_SIZE      260u
+
+#if defined(_WIN32) && !defined(_WIN64) && defined(__cplusplus)
+static_assert(sizeof(RemoteBrowseInfo) == 44, "eleven 32-bit fields");
+static_assert(__builtin_offsetof(RemoteBrowseInfo, pattern) == 28, "pattern is field 8");
+static_assert(__builtin_offsetof(RemoteBrowseInfo, folderChosen) == 40, "folder-chosen is field 11");
+#endif
+
+/* The modal "Browse for Folder" dialog over the drives and folders of this
+ * machine or of a server.  1: OK, the path buffer holds the chosen path;
+ * 0: Cancel; -1: the dialog could not be created or its tree prepared. */
+INT DADAAPI RemoteBrowse(RemoteBrowseInfo *info);
+
+
+/* ======================================================================
  * Window, font and system helpers
  * ====================================================================== */
 
@@ -367,27 +405,6 @@ BOOL  DADAAPI CheckForFloppy(CHAR driveLetter);
 #define OSVERSION_WIN95   2u
 #define OSVERSION_WINNT   3u
 DWORD DADAAPI GetOsVersion(void);
-
-
-/* ======================================================================
- * Remote browse request (also the request of FileBrowseDialog)
- * The same record as the browser's; when both land, keep one of them.
- * ====================================================================== */
-
-typedef struct RemoteBrowseInfo {
-    HWND   owner;        /* parent of the dialog; its module holds the two texts */
-    LPCSTR server;       /* bare machine name; NULL or "" is this machine */
-    LPSTR  path;         /* 260 bytes.  In: the initial path (only its file-name
-                            part is used).  Out: the chosen path */
-    DWORD  pathSize;     /* not read by RemoteBrowse, which assumes 260 */
-    DWORD  mode;         /* BROWSE_FOLDERS_ONLY, or any other value for folders and files */
-    DWORD  titleId;      /* string ids in the owner's module: the dialog's caption ... */
-    DWORD  promptId;     /* ... and the prompt above the tree */
-    LPCSTR pattern;      /* ';'-separated patterns files must match; NULL lists every file */
-    DWORD  filesOnly;    /* non-zero: OK only while a file is selected */
-    DWORD  remoteCall;   /* written by RemoteBrowse: 1 remote calls, 0 file system */
-    DWORD  folderChosen; /* written at selection changes: 1 when a closed folder was selected last */
-} RemoteBrowseInfo;
 
 
 /* ======================================================================

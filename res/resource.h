@@ -71,4 +71,11 @@
 /* File-open template that shows folders only. */
 #define IDD_BROWSEDIRECTORY     "BROWSEDIRECTORY"
 
+/* The remote browser (browse.rc): its dialog, the dialog's controls and
+ * the tree's bitmap. */
+#define IDD_REMOTE_BROWSE       101
+#define IDB_BROWSE_TREE         102
+#define IDC_BROWSE_TREE         1000
+#define IDC_BROWSE_PROMPT       1002
+
 #endif

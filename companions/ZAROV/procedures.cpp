@@ -1,4 +1,5 @@
 #include "procedures.h"
+#include "dada/ascii.h"
 #include "dada/handle.h"
 #include "dada/wildcard.h"
 
@@ -34,6 +35,21 @@ void AddList(Answer &a, const NameList &list)
     std::vector<BYTE> bytes = list.finish();
     a.out.push_back(IntArg(RPC_ARG_COUNT, static_cast<DWORD>(bytes.size())));
     a.out.push_back({RPC_ARG_BYTES, std::move(bytes)});
+}
+
+// A search path in the share form that a browser composes for a named
+// server, \\NAME\X$\REST, names this machine's X:\REST; any other path is
+// taken as it stands.  False for a UNC path that names no drive share.
+bool LocalSearchPath(std::string &path)
+{
+    if (path.size() < 2 || path[0] != '\\' || path[1] != '\\') return true;
+    const size_t share = path.find('\\', 2);
+    if (share == std::string::npos || share == 2 || path.size() < share + 3) return false;
+    const char letter = path[share + 1];
+    if (!dada::IsAsciiLetter(letter) || path[share + 2] != '$' || (path.size() > share + 3 && path[share + 3] != '\\'))
+        return false;
+    path = std::string{letter, ':'} + path.substr(share + 3);
+    return true;
 }
 
 } // namespace
@@ -75,40 +91,111 @@ Answer ReadVolumes(const std::vector<Arg> &in, DWORD room)
     return a;
 }
 
+namespace {
+
+// A folder read in batches keeps its search open between them, so that the
+// next batch of the same folder, pattern and mode goes on where the last one
+// stopped instead of walking the folder again from its start.
+struct FolderSearch {
+    std::string path, pattern;
+    bool foldersOnly = false;
+    DWORD index = 0;               // wanted entries before `entry`
+    dada::UniqueFind handle;
+    WIN32_FIND_DATAA entry{};      // the entry the search stands on
+    ULONGLONG parked = 0;          // when it was left for the next batch
+
+    bool folder() const { return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+    bool wanted() const
+    {
+        return folder() || (!foldersOnly && (pattern.empty() || dada::WildcardMatch(pattern.c_str(), entry.cFileName)));
+    }
+};
+
+// The searches left open; shared by the server's threads (guarded).
+class ParkedSearches {
+public:
+    static constexpr size_t kMost = 16;
+    static constexpr ULONGLONG kKeepMs = 60000;
+    ParkedSearches() { InitializeCriticalSection(&lock_); }
+
+    // The search parked at `index` for this folder, pattern and mode.
+    bool take(const FolderSearch &key, DWORD index, FolderSearch &out)
+    {
+        EnterCriticalSection(&lock_);
+        dropStale();
+        auto it = std::find_if(parked_.begin(), parked_.end(), [&](const FolderSearch &s) {
+            return s.index == index && s.foldersOnly == key.foldersOnly && s.path == key.path && s.pattern == key.pattern;
+        });
+        const bool found = it != parked_.end();
+        if (found) {
+            out = std::move(*it);
+            parked_.erase(it);
+        }
+        LeaveCriticalSection(&lock_);
+        return found;
+    }
+    void park(FolderSearch &&s)
+    {
+        s.parked = GetTickCount64();
+        EnterCriticalSection(&lock_);
+        dropStale();
+        if (parked_.size() == kMost) parked_.erase(parked_.begin());
+        parked_.push_back(std::move(s));
+        LeaveCriticalSection(&lock_);
+    }
+
+private:
+    void dropStale()
+    {
+        const ULONGLONG now = GetTickCount64();
+        std::erase_if(parked_, [&](const FolderSearch &s) { return now - s.parked > kKeepMs; });
+    }
+    CRITICAL_SECTION lock_;
+    std::vector<FolderSearch> parked_;
+};
+
+ParkedSearches &Parked()
+{
+    static ParkedSearches p;
+    return p;
+}
+
+} // namespace
+
 Answer ReadDirectory(const std::vector<Arg> &in, DWORD room)
 {
-    std::string path, pattern;
-    if (!KindsMatch(in, kDirectoryKinds) || room < 2 || !Text(in[1], path) || path.empty() ||
-        (in[2].number() != 0 && !Text(in[3], pattern)))
+    FolderSearch search;
+    if (!KindsMatch(in, kDirectoryKinds) || room < 2 || !Text(in[1], search.path) || search.path.empty() ||
+        (in[2].number() != 0 && !Text(in[3], search.pattern)))
         return Failed(RPC_E_BAD_ARGUMENTS);
-    DWORD start = in[4].number();
-    bool foldersOnly = in[5].number() == RPC_MODE_FOLDERS_ONLY;
+    if (!LocalSearchPath(search.path)) return Failed(RPC_E_NOT_FOUND);
+    const DWORD start = in[4].number();
+    search.foldersOnly = in[5].number() == RPC_MODE_FOLDERS_ONLY;
 
     NameList list(std::min(room, kDirectoryRoom));
     DWORD next = RPC_CONTINUATION_DONE;
+    bool more = false;
     if (start != RPC_CONTINUATION_DONE) {
-        WIN32_FIND_DATAA fd;
-        dada::UniqueFind search{FindFirstFileA(path.c_str(), &fd)};
-        if (!search) {
-            DWORD e = GetLastError();
-            if (e != ERROR_FILE_NOT_FOUND && e != ERROR_NO_MORE_FILES) return Failed(RPC_E_NOT_FOUND);
-        } else {
-            // Entries are counted after the filter: the continuation is the
-            // index of the first entry the next batch sends.
-            DWORD index = 0;
-            do {
-                bool folder = (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-                bool wanted = folder || (!foldersOnly && (pattern.empty() || dada::WildcardMatch(pattern.c_str(), fd.cFileName)));
-                if (!wanted) continue;
-                if (index >= start &&
-                    !list.add(static_cast<BYTE>(folder ? RPC_ENTRY_FOLDER : RPC_ENTRY_FILE), fd.cFileName)) {
-                    if (list.entries() == 0) return Failed(RPC_E_SERVER);   // the room cannot hold one name
-                    next = index;
-                    break;
-                }
-                ++index;
-            } while (FindNextFileA(search.get(), &fd));
+        more = start != 0 && Parked().take(search, start, search);
+        if (!more) {
+            search.handle.reset(FindFirstFileA(search.path.c_str(), &search.entry));
+            const DWORD e = GetLastError();
+            if (!search.handle && e != ERROR_FILE_NOT_FOUND && e != ERROR_NO_MORE_FILES) return Failed(RPC_E_NOT_FOUND);
+            more = static_cast<bool>(search.handle);
         }
+    }
+    // Entries are counted after the filter: the continuation is the index of
+    // the first entry the next batch sends.
+    for (; more; more = FindNextFileA(search.handle.get(), &search.entry) != FALSE) {
+        if (!search.wanted()) continue;
+        if (search.index >= start &&
+            !list.add(static_cast<BYTE>(search.folder() ? RPC_ENTRY_FOLDER : RPC_ENTRY_FILE), search.entry.cFileName)) {
+            if (list.entries() == 0) return Failed(RPC_E_SERVER);   // the room cannot hold one name
+            next = search.index;
+            Parked().park(std::move(search));
+            break;
+        }
+        ++search.index;
     }
     Answer a;
     a.out.push_back(IntArg(RPC_ARG_INT, next));

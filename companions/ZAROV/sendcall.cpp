@@ -3,13 +3,85 @@
 #include "dada/memblock.h"
 #include "zuredu.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 using namespace zarov;
 
 namespace {
 
 constexpr DWORD kCallTimeoutMs = 15000;
+
+// Connections left open after a call, by server name, for the next call to
+// the same server: a folder read in many batches connects once.  Shared by
+// every calling thread (guarded); a connection serves one call at a time.
+class IdleConnections {
+public:
+    static constexpr size_t kMost = 8;
+    IdleConnections() { InitializeCriticalSection(&lock_); }
+    // An idle connection to `server`, or 0.
+    DWORD take(const char *server)
+    {
+        EnterCriticalSection(&lock_);
+        auto it = std::find_if(idle_.begin(), idle_.end(),
+                               [&](const auto &c) { return lstrcmpiA(c.first.c_str(), server) == 0; });
+        DWORD conn = 0;
+        if (it != idle_.end()) {
+            conn = it->second;
+            idle_.erase(it);
+        }
+        LeaveCriticalSection(&lock_);
+        return conn;
+    }
+    void give(const char *server, DWORD conn)
+    {
+        DWORD dropped = 0;
+        EnterCriticalSection(&lock_);
+        if (idle_.size() == kMost) {
+            dropped = idle_.front().second;
+            idle_.erase(idle_.begin());
+        }
+        idle_.emplace_back(server, conn);
+        LeaveCriticalSection(&lock_);
+        if (dropped) NetService_Disconnect(&dropped);
+    }
+
+private:
+    CRITICAL_SECTION lock_;
+    std::vector<std::pair<std::string, DWORD>> idle_;
+};
+
+IdleConnections &Idle()
+{
+    static IdleConnections idle;
+    return idle;
+}
+
+// One exchange on an idle connection when there is one (tried again on a
+// fresh connection if the idle one fails: its server may have restarted),
+// else on a fresh one.  A connection that worked is kept for the next call.
+DWORD Exchange(const char *server, const std::vector<BYTE> &bytes, void **reply, DWORD *length)
+{
+    for (DWORD conn = Idle().take(server), fresh = 0;; conn = 0) {
+        if (!conn) {
+            conn = NetService_Connect(server, 1);
+            if (!conn) return RPC_E_NO_CONNECTION;
+            fresh = 1;
+        }
+        const DWORD status = NetService_SendPacket(conn, ZAROV_PACKET_TYPE, bytes.data(),
+                                                   static_cast<DWORD>(bytes.size()), reply, length, kCallTimeoutMs);
+        if (status == NETSVC_OK) {
+            Idle().give(server, conn);
+            return RPC_OK;
+        }
+        NetService_Disconnect(&conn);
+        dada::BlockFree(std::exchange(*reply, nullptr));
+        if (fresh) return RPC_E_TRANSPORT;
+    }
+}
 
 // The arguments of one direction are well formed: known kinds, a count
 // always followed by its bytes, every slot given.
@@ -90,15 +162,11 @@ extern "C" DWORD WINAPI RPC_SendCall(CallPacket *packet)
     }
     std::vector<BYTE> bytes = Encode(call);
 
-    DWORD conn = NetService_Connect(packet->server, 1);
-    if (!conn) return RPC_E_NO_CONNECTION;
     void *reply = nullptr;
     DWORD length = 0;
-    DWORD status = NetService_SendPacket(conn, ZAROV_PACKET_TYPE, bytes.data(), static_cast<DWORD>(bytes.size()),
-                                         &reply, &length, kCallTimeoutMs);
-    NetService_Disconnect(&conn);
+    DWORD status = Exchange(packet->server, bytes, &reply, &length);
     dada::BlockPtr<BYTE> owned(static_cast<BYTE *>(reply));
-    if (status != NETSVC_OK) return RPC_E_TRANSPORT;
+    if (status != RPC_OK) return status;
     Message answer;
     if (!Decode({owned.get(), length}, 1, answer)) return RPC_E_BAD_REPLY;
     status = CheckAnswer(*packet, answer);

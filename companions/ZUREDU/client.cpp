@@ -160,7 +160,9 @@ DWORD Exchange(DWORD handle, DWORD packetType, const void *request, DWORD length
 DWORD ConnectionType(const char *server)
 {
     std::string name = BareName(server);
-    if (name.empty() || lstrcmpiA(name.c_str(), OwnMachine().c_str()) == 0) return NETSESSION_LOCAL;
+    // This machine by any of its names: its disks are reached directly.
+    for (const std::string &own : {OwnMachine(), ComputerName(), std::string("localhost"), std::string("127.0.0.1")})
+        if (name.empty() || lstrcmpiA(name.c_str(), own.c_str()) == 0) return NETSESSION_LOCAL;
     sockaddr_in to{};
     if (!ResolveMachine(name, to)) return NETSESSION_UNKNOWN;
     DWORD port = ListeningPort();

@@ -186,6 +186,8 @@ TEST_F(RemoteCalls, FailedCallsLeaveThePacketAlone)
         {"missing in slot", "DELTA", path, 0, 302, 3, RPC_E_BAD_PACKET},
         {"missing out slot", "DELTA", path, 0, 302, 100, RPC_E_BAD_PACKET},
         {"missing folder", "DELTA", missing, 0, 302, -1, RPC_E_NOT_FOUND},
+        {"not a drive share", "DELTA", "\\\\DELTA\\share\\*.*", 0, 302, -1, RPC_E_NOT_FOUND},
+        {"share of no letter", "DELTA", "\\\\DELTA\\1$\\*.*", 0, 302, -1, RPC_E_NOT_FOUND},
         {"path without its zero", "DELTA", path, DWORD(-1), 302, -1, RPC_E_BAD_ARGUMENTS},
         {"unknown procedure", "DELTA", path, 0, 399, -1, RPC_E_UNKNOWN_PROC},
     };

@@ -157,6 +157,7 @@ TEST_F(TwoMachines, ConnectionTypes)
     struct { const char *name; DWORD type; } cases[] = {
         {"BETA", NETSESSION_REMOTE}, {"\\\\beta", NETSESSION_REMOTE}, {"", NETSESSION_LOCAL},
         {nullptr, NETSESSION_LOCAL}, {"NOSUCHMACHINE", NETSESSION_UNKNOWN}, {me, NETSESSION_LOCAL},
+        {"localhost", NETSESSION_LOCAL}, {"\\\\LOCALHOST", NETSESSION_LOCAL}, {"127.0.0.1", NETSESSION_LOCAL},
     };
     for (const auto &c : cases) EXPECT_EQ(NetSession_GetConnectionType(c.name), c.type) << (c.name ? c.name : "null");
 }

@@ -9,4 +9,9 @@
 #define IDS_DADA_PICK_FOLDER  2007
 #define IDS_DADA_PICK_FILE    2008
 #define IDS_DADA_PICK_PROMPT  2009
+#define IDS_BROWSE_TITLE        2010   /* dada browse */
+#define IDS_BROWSE_TITLE_FILES  2011
+#define IDS_BROWSE_PROMPT       2012
+#define IDS_BROWSE_PROMPT_ANY   2013
+#define IDS_BROWSE_PROMPT_FILES 2014
 #define IDI_DADA              2100

@@ -18,7 +18,9 @@
  * It answers:
  *   301 read volume names: in (3) 0, (3) most names wanted;
  *       out (7) count, (8) the names "C:\" ... as an untyped name list.
- *   302 read a folder: in (7,8) search path such as "C:\DIR\*.*",
+ *   302 read a folder: in (7,8) search path such as "C:\DIR\*.*" or the
+ *       share form of a named server, "\\NAME\C$\DIR\*.*", which is read
+ *       as this machine's "C:\DIR\*.*" (another UNC path: RPC_E_NOT_FOUND),
  *       (7,8) pattern list "*.TXT;*.LOG" (count 0: none), (3) continuation,
  *       (3) mode (1: folders only); out (3) continuation, (7) count,
  *       (8) a typed name list (type byte 1 file, 2 folder, then the name).

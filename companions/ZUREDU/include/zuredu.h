@@ -54,7 +54,12 @@ extern "C" {
 #define NETSVC_E_NO_REPLY     0xC5000008u  /* server: the handler left no reply */
 #define NETSVC_E_REPLY_SIZE   0xC5000009u  /* server: the handler's reply was too large or not a memory block */
 
-/* NetSession_GetConnectionType results. */
+/* NetSession_GetConnectionType results.  LOCAL for a null or empty name,
+ * the machine this process is, this computer's name, "localhost" and
+ * "127.0.0.1" (leading backslashes ignored, letter case not), and for a name
+ * the hosts map sends to this process's own loopback endpoint; REMOTE for
+ * any other name the hosts map resolves; UNKNOWN otherwise.  A browser takes
+ * the file-system road for LOCAL and the remote-call road otherwise. */
 #define NETSESSION_UNKNOWN    0u  /* the name resolves to no machine */
 #define NETSESSION_REMOTE     1u  /* another machine of the product, reached through this library */
 #define NETSESSION_LOCAL      2u  /* this machine (or no name): its disks are reached directly */

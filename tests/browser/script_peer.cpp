@@ -1,0 +1,135 @@
+// A machine whose RPC service answers folder reads from a script, to put
+// replies before the browser that a real server never sends.  The folder
+// named in the search path picks the script:
+//   BADTYPE     a folder, an entry with type byte 9, one more folder
+//   EMPTYBATCH  two folders and a continuation, then an empty batch that
+//               still promises more, then (never asked) a third folder
+//   STUCK       one folder and the continuation it was given
+//   DOTS        ".", ".." and one folder;  ONLYDOTS  "." and ".."
+//   MANY        one file per batch, 40 batches
+//   any other   the call fails (RPC_E_NOT_FOUND)
+// The volume read answers C:\ and D:\.
+//   script_peer --name NAME --listen ADDR:PORT --port-file F --stop-file F
+#include "callwire.h"
+#include "zuredu.h"
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace zarov;
+
+namespace {
+
+constexpr BYTE kFile = 1, kFolder = 2;
+constexpr DWORD kMany = 40;
+
+struct Entry {
+    BYTE type;
+    std::string name;
+};
+
+std::vector<BYTE> List(const std::vector<Entry> &entries)
+{
+    std::vector<BYTE> out;
+    for (const Entry &e : entries) {
+        if (e.type) out.push_back(e.type);
+        out.insert(out.end(), e.name.begin(), e.name.end());
+        out.push_back(0);
+    }
+    out.push_back(0);
+    if (entries.empty()) out.push_back(0);
+    return out;
+}
+
+void AddList(Message &m, std::vector<BYTE> bytes)
+{
+    m.args.push_back(IntArg(RPC_ARG_COUNT, DWORD(bytes.size())));
+    m.args.push_back({RPC_ARG_BYTES, std::move(bytes)});
+}
+
+bool Has(const std::string &path, const char *folder) { return path.find(std::string("\\") + folder + "\\") != std::string::npos; }
+
+Message Folder(const std::string &path, DWORD at)
+{
+    Message m{{RPC_OK}, {}};
+    DWORD next = RPC_CONTINUATION_DONE;
+    std::vector<Entry> entries;
+    if (Has(path, "BADTYPE")) {
+        entries = {{kFolder, "before"}, {9, "bad"}, {kFolder, "after"}};
+    } else if (Has(path, "EMPTYBATCH")) {
+        if (at == 0) entries = {{kFolder, "one"}, {kFolder, "two"}}, next = 5;
+        else if (at == 5) next = 9;
+        else entries = {{kFolder, "three"}};
+    } else if (Has(path, "STUCK")) {
+        entries = {{kFolder, "again"}}, next = at;
+    } else if (Has(path, "DOTS")) {
+        entries = {{kFolder, "."}, {kFolder, ".."}, {kFolder, "sub"}};
+    } else if (Has(path, "ONLYDOTS")) {
+        entries = {{kFolder, "."}, {kFolder, ".."}};
+    } else if (Has(path, "MANY")) {
+        char name[32];
+        std::snprintf(name, sizeof name, "item%03lu.txt", static_cast<unsigned long>(at));
+        entries = {{kFile, name}};
+        if (at + 1 < kMany) next = at + 1;
+    } else if (path.size() > 5 && path.compare(path.size() - 5, 5, "\\\\*.*") == 0) {   // a drive
+        for (const char *n : {"BADTYPE", "EMPTYBATCH", "STUCK", "DOTS", "ONLYDOTS", "MANY", "FAILS"})
+            entries.push_back({kFolder, n});
+    } else {
+        m.head[0] = RPC_E_NOT_FOUND;
+        return m;
+    }
+    m.args.push_back(IntArg(RPC_ARG_INT, next));
+    AddList(m, List(entries));
+    return m;
+}
+
+DWORD WINAPI Handler(DWORD, void *request, DWORD length, void **reply, DWORD *replyLength)
+{
+    Message call, answer{{RPC_E_BAD_ARGUMENTS}, {}};
+    if (Decode({static_cast<const BYTE *>(request), length}, 3, call)) {
+        if (call.head[0] == RPC_PROC_READ_VOLUMES) {
+            answer.head[0] = RPC_OK;
+            AddList(answer, List({{0, "C:\\"}, {0, "D:\\"}}));
+        } else if (call.head[0] == RPC_PROC_READ_DIRECTORY && call.args.size() == 6) {
+            const std::string path(call.args[1].bytes.begin(), call.args[1].bytes.end());
+            answer = Folder(path.c_str(), call.args[4].number());
+        }
+    }
+    const std::vector<BYTE> bytes = Encode(answer);
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes.size());
+    BYTE *block = h ? static_cast<BYTE *>(GlobalLock(h)) : nullptr;
+    if (!block) return 0;
+    std::memcpy(block, bytes.data(), bytes.size());
+    *reply = block;
+    *replyLength = DWORD(bytes.size());
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::map<std::string, std::string> opt;
+    for (int i = 1; i + 1 < argc; i += 2) opt[argv[i]] = argv[i + 1];
+    const DWORD range[2] = {ZAROV_SERVICE, ZAROV_SERVICE};
+    DWORD port = 0;
+    if (!NetService_BeginUsingAPI()) return 3;
+    DWORD service = NetService_ServiceStart(range, &port);
+    if (!service || !NetService_BindCallback(service, ZAROV_SERVICE, Handler, ZAROV_PACKET_TYPE, ZAROV_PACKET_TYPE))
+        return 3;
+    if (!(port = NetService_Listen(opt["--name"].c_str(), opt["--listen"].c_str()))) return 5;
+    const std::string portFile = opt["--port-file"], stopFile = opt["--stop-file"];
+    if (FILE *f = std::fopen((portFile + ".tmp").c_str(), "wb")) {
+        std::fprintf(f, "%lu\n", static_cast<unsigned long>(port));
+        std::fclose(f);
+        MoveFileA((portFile + ".tmp").c_str(), portFile.c_str());
+    }
+    for (int waited = 0; waited < 300000 && GetFileAttributesA(stopFile.c_str()) == INVALID_FILE_ATTRIBUTES; waited += 50)
+        Sleep(50);
+    NetService_ServiceShutdown(&service);
+    NetService_DoneUsingAPI();
+    return 0;
+}
