@@ -9,6 +9,17 @@
  * On i686 every record below has exactly the documented byte layout.  On
  * x86_64 the fields that hold addresses, handles, procedures or values that
  * are handed back unchanged are pointer-sized; packed records stay packed.
+ *
+ * Threads: a handle belongs to one thread at a time.  A few exports share
+ * process-wide state that is NOT guarded; make their first calls (and, for
+ * the sub-allocator, every call) from one thread, or serialise them:
+ *   - MemorySubAlloc, MemorySubFree: one heap table for the whole process;
+ *   - SetSmallFont, SetBoldFont: the two dialog fonts, made on first use and
+ *     kept until the library is unloaded;
+ *   - NameIsDevice: the device-name list, read once (two threads racing the
+ *     first read both query it; one list is kept, nothing is lost);
+ *   - GetOsVersion, and NameIsDevice through it: the platform, asked once.
+ * The other exports share nothing unguarded between threads.
  */
 #ifndef DADADA32_H
 #define DADADA32_H
@@ -223,9 +234,6 @@ DWORD    DADAAPI IsSwitch(LPCSTR text);
 /* A loaded string-table file.  The caller keeps a StringTable * variable
  * and hands its address to String_Init and String_End. */
 typedef struct StringTable StringTable;
-
-#define STRTAB_VERSION 0x0100u   /* format version in the file header */
-#define STRTAB_MASK    0x6Eu     /* every text byte is stored XOR this */
 
 /* Always answers 0: *table is the new table, or NULL on any failure. */
 DWORD DADAAPI String_Init(StringTable **table, LPCSTR path);

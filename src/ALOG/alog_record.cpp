@@ -140,7 +140,7 @@ void BuildLine(const AlogRecord &rec, Line &line)
 
 } // namespace
 
-extern "C" void WINAPI ALOG_BuildLogRecord(AlogRecord *record)
+extern "C" void DADAAPI ALOG_BuildLogRecord(AlogRecord *record)
 {
     if (!record || !record->buffer || record->bufferSize == 0) return;
     Line line(record->buffer, record->bufferSize);

@@ -14,13 +14,13 @@ enum class Kind { Any, Switch, Param };
 // The items of a line in order.  Runs of zero bytes separate items and are
 // not items themselves, so 261 bytes hold at most 131 items.
 struct Items {
-    std::array<std::string_view, (CMDLINE_TEXT_BYTES + 1) / 2> at;
+    std::array<std::string_view, (kCmdLineTextBytes + 1) / 2> at;
     DWORD count = 0;
 
     explicit Items(const CmdLine *line)
     {
         const char *s = line->items;
-        DWORD length = line->length < CMDLINE_TEXT_BYTES ? line->length : CMDLINE_TEXT_BYTES;
+        DWORD length = line->length < kCmdLineTextBytes ? line->length : kCmdLineTextBytes;
         for (DWORD i = 0; i < length;) {
             if (!s[i]) {
                 ++i;
@@ -47,7 +47,7 @@ struct Items {
 
 bool SameName(std::string_view switchItem, LPCSTR name)
 {
-    char switchName[CMDLINE_TEXT_BYTES];
+    char switchName[kCmdLineTextBytes];
     std::string_view n = switchItem.substr(1);
     n.copy(switchName, n.size());
     switchName[n.size()] = 0;
@@ -66,32 +66,30 @@ DWORD CopyItem(const CmdLine *line, DWORD index, Kind kind, LPSTR dest, DWORD si
 
 } // namespace
 
-extern "C" {
+extern "C" DWORD DADAAPI CmdLineGetSwitchCount(const CmdLine *line) { return line ? line->switchCount : 0; }
 
-DWORD WINAPI CmdLineGetSwitchCount(const CmdLine *line) { return line ? line->switchCount : 0; }
+extern "C" DWORD DADAAPI CmdLineGetParamCount(const CmdLine *line) { return line ? line->paramCount : 0; }
 
-DWORD WINAPI CmdLineGetParamCount(const CmdLine *line) { return line ? line->paramCount : 0; }
+extern "C" DWORD DADAAPI IsSwitch(LPCSTR text) { return text && IsSwitchChar(text[0]) ? 1 : 0; }
 
-DWORD WINAPI IsSwitch(LPCSTR text) { return text && IsSwitchChar(text[0]) ? 1 : 0; }
-
-DWORD WINAPI CmdLineGetSwitch(const CmdLine *line, DWORD index, LPSTR dest, DWORD size)
+extern "C" DWORD DADAAPI CmdLineGetSwitch(const CmdLine *line, DWORD index, LPSTR dest, DWORD size)
 {
     return CopyItem(line, index, Kind::Switch, dest, size);
 }
 
-DWORD WINAPI CmdLineGetParam(const CmdLine *line, DWORD index, LPSTR dest, DWORD size)
+extern "C" DWORD DADAAPI CmdLineGetParam(const CmdLine *line, DWORD index, LPSTR dest, DWORD size)
 {
     return CopyItem(line, index, Kind::Param, dest, size);
 }
 
-DWORD WINAPI CmdLineGetNextItem(const CmdLine *line, DWORD index, LPSTR dest, DWORD size)
+extern "C" DWORD DADAAPI CmdLineGetNextItem(const CmdLine *line, DWORD index, LPSTR dest, DWORD size)
 {
     if (index == CMDLINE_NO_ITEM || !CopyItem(line, index, Kind::Any, dest, size))
         return CMDLINE_NO_ITEM;
     return index + 1;
 }
 
-DWORD WINAPI CmdLineFindSwitch(const CmdLine *line, LPCSTR name)
+extern "C" DWORD DADAAPI CmdLineFindSwitch(const CmdLine *line, LPCSTR name)
 {
     if (!line || !name) return 0;
     Items items(line);
@@ -100,7 +98,7 @@ DWORD WINAPI CmdLineFindSwitch(const CmdLine *line, LPCSTR name)
     return 0;
 }
 
-DWORD WINAPI CmdLineGetOptionValue(const CmdLine *line, LPCSTR name, LPSTR dest, DWORD size)
+extern "C" DWORD DADAAPI CmdLineGetOptionValue(const CmdLine *line, LPCSTR name, LPSTR dest, DWORD size)
 {
     if (!line || !name) return 0;
     Items items(line);
@@ -114,5 +112,3 @@ DWORD WINAPI CmdLineGetOptionValue(const CmdLine *line, LPCSTR name, LPSTR dest,
     }
     return 0;
 }
-
-} // extern "C"

@@ -3,11 +3,13 @@
 #pragma once
 #include <windows.h>
 #include <cstddef>
+#include "dada/limits.h"
 
-#define CMDLINE_TEXT_BYTES 261   // one more than the longest line kept
+// One more than the longest line kept.
+constexpr size_t kCmdLineTextBytes = dada::kPathBuf;
 
 struct CmdLine {
-    char  items[CMDLINE_TEXT_BYTES];
+    char  items[kCmdLineTextBytes];
     DWORD length;        // bytes of `items` in use (quotes removed)
     DWORD switchCount;   // counted while splitting
     DWORD paramCount;

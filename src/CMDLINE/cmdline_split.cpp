@@ -58,21 +58,19 @@ void Split(CmdLine *line)
 
 } // namespace
 
-extern "C" {
-
-CmdLine *WINAPI CmdLineInit(LPCSTR text)
+extern "C" CmdLine *DADAAPI CmdLineInit(LPCSTR text)
 {
     auto *line = dada::BlockNew<CmdLine>(dada::Block::Fixed);
     if (!line) return nullptr;
     if (text) {
-        line->length = static_cast<DWORD>(strnlen(text, CMDLINE_TEXT_BYTES));
+        line->length = static_cast<DWORD>(strnlen(text, kCmdLineTextBytes));
         std::memcpy(line->items, text, line->length);
     }
     Split(line);
     return line;
 }
 
-CmdLine *WINAPI CmdLineDuplicate(const CmdLine *line)
+extern "C" CmdLine *DADAAPI CmdLineDuplicate(const CmdLine *line)
 {
     if (!line) return nullptr;
     auto *copy = dada::BlockNew<CmdLine>(dada::Block::Fixed);
@@ -80,9 +78,7 @@ CmdLine *WINAPI CmdLineDuplicate(const CmdLine *line)
     return copy;
 }
 
-void WINAPI CmdLineEnd(CmdLine *line)
+extern "C" void DADAAPI CmdLineEnd(CmdLine *line)
 {
     dada::BlockFree(line);
 }
-
-} // extern "C"

@@ -50,9 +50,7 @@ UINT_PTR *NewSlots(const Array *a, DWORD slots)
 
 } // namespace
 
-extern "C" {
-
-Array *WINAPI ARRAY_Create(ArrayAllocFn allocFn, ArrayFreeFn freeFn)
+extern "C" Array *DADAAPI ARRAY_Create(ArrayAllocFn allocFn, ArrayFreeFn freeFn)
 {
     // A lone allocator or release function is not used at all: a block must
     // go back to where it came from.
@@ -72,7 +70,7 @@ Array *WINAPI ARRAY_Create(ArrayAllocFn allocFn, ArrayFreeFn freeFn)
     return a;
 }
 
-void WINAPI ARRAY_Destroy(Array *array)
+extern "C" void DADAAPI ARRAY_Destroy(Array *array)
 {
     if (!array) return;
     ArrayFreeFn freeFn = array->freeFn;
@@ -80,7 +78,7 @@ void WINAPI ARRAY_Destroy(Array *array)
     Release(freeFn, array);
 }
 
-DWORD WINAPI ARRAY_Add(Array **variable, UINT_PTR value)
+extern "C" DWORD DADAAPI ARRAY_Add(Array **variable, UINT_PTR value)
 {
     Array *a = variable ? *variable : nullptr;
     if (!a) return 0;
@@ -97,14 +95,14 @@ DWORD WINAPI ARRAY_Add(Array **variable, UINT_PTR value)
     return 1;
 }
 
-DWORD WINAPI ARRAY_GetCount(const Array *array) { return array ? array->count : 0; }
+extern "C" DWORD DADAAPI ARRAY_GetCount(const Array *array) { return array ? array->count : 0; }
 
-UINT_PTR WINAPI ARRAY_GetAt(const Array *array, DWORD index)
+extern "C" UINT_PTR DADAAPI ARRAY_GetAt(const Array *array, DWORD index)
 {
     return array && index < array->count ? array->storage[index] : 0;
 }
 
-DWORD WINAPI ARRAY_RemoveAt(Array *array, DWORD index)
+extern "C" DWORD DADAAPI ARRAY_RemoveAt(Array *array, DWORD index)
 {
     if (array && index < array->count) {
         std::memmove(array->storage + index, array->storage + index + 1,
@@ -113,5 +111,3 @@ DWORD WINAPI ARRAY_RemoveAt(Array *array, DWORD index)
     }
     return 1;
 }
-
-} // extern "C"

@@ -40,9 +40,7 @@ void Unlink(LinkedList *list, LinkedListNode *e)
 
 } // namespace
 
-extern "C" {
-
-DWORD WINAPI LinkedList_Init(LinkedList **variable)
+extern "C" DWORD DADAAPI LinkedList_Init(LinkedList **variable)
 {
     if (!variable) return 0;
     auto *list = dada::BlockNew<LinkedList>(dada::Block::Moveable);
@@ -51,14 +49,14 @@ DWORD WINAPI LinkedList_Init(LinkedList **variable)
     return 1;
 }
 
-void WINAPI LinkedList_End(LinkedList **variable)
+extern "C" void DADAAPI LinkedList_End(LinkedList **variable)
 {
     if (!variable || !*variable) return;
     dada::BlockFree(*variable);
     *variable = nullptr;
 }
 
-DWORD WINAPI LinkedList_AddHead(LinkedList *list, LinkedListNode *element)
+extern "C" DWORD DADAAPI LinkedList_AddHead(LinkedList *list, LinkedListNode *element)
 {
     if (!list || !element) return 0;
     element->older = list->head;
@@ -70,25 +68,23 @@ DWORD WINAPI LinkedList_AddHead(LinkedList *list, LinkedListNode *element)
     return 1;
 }
 
-LinkedListNode *WINAPI LinkedList_RemoveTail(LinkedList *list)
+extern "C" LinkedListNode *DADAAPI LinkedList_RemoveTail(LinkedList *list)
 {
     LinkedListNode *e = At(list, 0);
     if (e) Unlink(list, e);
     return e;
 }
 
-DWORD WINAPI LinkedList_GetCount(const LinkedList *list) { return list ? list->count : 0; }
+extern "C" DWORD DADAAPI LinkedList_GetCount(const LinkedList *list) { return list ? list->count : 0; }
 
-LinkedListNode *WINAPI LinkedList_PeekAt(const LinkedList *list, DWORD position)
+extern "C" LinkedListNode *DADAAPI LinkedList_PeekAt(const LinkedList *list, DWORD position)
 {
     return At(list, position);
 }
 
-LinkedListNode *WINAPI LinkedList_RemoveAt(LinkedList *list, DWORD position)
+extern "C" LinkedListNode *DADAAPI LinkedList_RemoveAt(LinkedList *list, DWORD position)
 {
     LinkedListNode *e = At(list, position);
     if (e) Unlink(list, e);
     return e;
 }
-
-} // extern "C"

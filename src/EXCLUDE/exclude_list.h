@@ -25,9 +25,11 @@ struct List {
     ExcludeItem       *items;        // capacity slots, a block of its own
     UINT_PTR           context;      // handed back to the storage procedure
     ExcludeStorageProc proc;         // null: the profile file is the storage
-    char               profile[261];
+    char               profile[kPathBuf];
 };
 #pragma pack(pop)
+
+static_assert(sizeof(ExcludeItem::folder) == kPathBuf && sizeof(ExcludeItem::pattern) == kPathBuf);
 
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(ExcludeItem) == 530);

@@ -12,7 +12,7 @@ namespace dada::exclude {
 
 namespace {
 
-constexpr DWORD kReadSize = 260;    // values are read back into this many bytes
+constexpr DWORD kReadSize = kPathMax;   // values are read back into this many bytes
 constexpr DWORD kWriteSize = 520;   // and written from this many
 
 // A bounded, always terminated text under construction.

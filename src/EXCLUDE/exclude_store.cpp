@@ -105,14 +105,12 @@ bool WriteItem(List *list, DWORD index)
 
 using namespace dada::exclude;
 
-extern "C" {
-
-DWORD WINAPI ExcludeOpenEx(EXCLUDEHANDLE *handle, LPCSTR profile, const ExcludeStorageHook *hook)
+extern "C" DWORD DADAAPI ExcludeOpenEx(EXCLUDEHANDLE *handle, LPCSTR profile, const ExcludeStorageHook *hook)
 {
     if (!handle) return EXCLUDE_BADARG;
     *handle = nullptr;
     const bool useHook = hook && hook->proc;
-    if (!useHook && (!profile || !*profile || std::strlen(profile) > 260)) return EXCLUDE_BADARG;
+    if (!useHook && (!profile || !*profile || std::strlen(profile) > dada::kPathMax)) return EXCLUDE_BADARG;
 
     auto *list = dada::BlockNew<List>(dada::Block::Moveable);
     ExcludeItem *items = list ? AllocItems(kGrowBy) : nullptr;
@@ -151,7 +149,7 @@ DWORD WINAPI ExcludeOpenEx(EXCLUDEHANDLE *handle, LPCSTR profile, const ExcludeS
     return EXCLUDE_OK;
 }
 
-DWORD WINAPI ExcludeClose(EXCLUDEHANDLE *handle, DWORD save)
+extern "C" DWORD DADAAPI ExcludeClose(EXCLUDEHANDLE *handle, DWORD save)
 {
     if (!handle || !*handle) return 0;
     List *list = FromHandle(*handle);
@@ -163,7 +161,7 @@ DWORD WINAPI ExcludeClose(EXCLUDEHANDLE *handle, DWORD save)
     return result;
 }
 
-DWORD WINAPI ExcludeFlush(EXCLUDEHANDLE handle)
+extern "C" DWORD DADAAPI ExcludeFlush(EXCLUDEHANDLE handle)
 {
     List *list = FromHandle(handle);
     if (!list || list->changed != 1) return 0;
@@ -186,12 +184,12 @@ DWORD WINAPI ExcludeFlush(EXCLUDEHANDLE handle)
     return 0;
 }
 
-DWORD WINAPI ExcludeGetCount(EXCLUDEHANDLE handle)
+extern "C" DWORD DADAAPI ExcludeGetCount(EXCLUDEHANDLE handle)
 {
     return handle ? FromHandle(handle)->count : 0;
 }
 
-DWORD WINAPI ExcludeGet(EXCLUDEHANDLE handle, DWORD index, ExcludeItem *item)
+extern "C" DWORD DADAAPI ExcludeGet(EXCLUDEHANDLE handle, DWORD index, ExcludeItem *item)
 {
     const List *list = FromHandle(handle);
     if (!list || !item || index >= list->count) return EXCLUDE_BADARG;
@@ -199,12 +197,11 @@ DWORD WINAPI ExcludeGet(EXCLUDEHANDLE handle, DWORD index, ExcludeItem *item)
     return EXCLUDE_OK;
 }
 
-DWORD WINAPI ExcludeAdd(EXCLUDEHANDLE handle, const ExcludeItem *newItem)
+extern "C" DWORD DADAAPI ExcludeAdd(EXCLUDEHANDLE handle, const ExcludeItem *newItem)
 {
     return AddItem(FromHandle(handle), newItem, nullptr);
 }
 
-} // extern "C"
 
 namespace dada::exclude {
 namespace {
@@ -224,7 +221,7 @@ DWORD AddItem(List *list, const ExcludeItem *newItem, SeenItems *seen)
     if (seen ? seen->Contains(item) : FindItem(list, item.folder, item.pattern) != nullptr)
         return EXCLUDE_DUPLICATE;
 
-    char illegal[260];
+    char illegal[dada::kPathMax];
     DWORD n = NameReturnIllegalChars(illegal, sizeof illegal, 1, 1);
     std::string_view illegalChars(illegal, n < sizeof illegal ? n : sizeof illegal);
     if (HasIllegalChar(item.folder, illegalChars) || HasIllegalChar(item.pattern, illegalChars))
@@ -249,9 +246,7 @@ DWORD AddItem(List *list, const ExcludeItem *newItem, SeenItems *seen)
 } // namespace
 } // namespace dada::exclude
 
-extern "C" {
-
-DWORD WINAPI ExcludeDelete(EXCLUDEHANDLE handle, LPCSTR folder, LPCSTR pattern)
+extern "C" DWORD DADAAPI ExcludeDelete(EXCLUDEHANDLE handle, LPCSTR folder, LPCSTR pattern)
 {
     List *list = FromHandle(handle);
     if (!list) return EXCLUDE_BADARG;
@@ -264,10 +259,8 @@ DWORD WINAPI ExcludeDelete(EXCLUDEHANDLE handle, LPCSTR folder, LPCSTR pattern)
     return EXCLUDE_OK;
 }
 
-ExcludeItem *WINAPI ExcludeFind(EXCLUDEHANDLE handle, LPCSTR folder, LPCSTR pattern)
+extern "C" ExcludeItem *DADAAPI ExcludeFind(EXCLUDEHANDLE handle, LPCSTR folder, LPCSTR pattern)
 {
     List *list = FromHandle(handle);
     return list ? FindItem(list, folder, pattern) : nullptr;
 }
-
-} // extern "C"

@@ -1,5 +1,6 @@
 // Directory searches past the platform's path limit.
 #include "NAME/dir_search.h"
+#include "dada/limits.h"
 
 #include <cstring>
 #include <cwchar>
@@ -57,34 +58,33 @@ bool ToAnsi(const WIN32_FIND_DATAW &w, WIN32_FIND_DATAA &a)
 bool DirSearch::Open(const char *pattern, WIN32_FIND_DATAA &entry)
 {
     Close();
-    if (std::strlen(pattern) < MAX_PATH) {
+    if (std::strlen(pattern) < kPathMax) {
         wide_ = false;
-        handle_ = FindFirstFileA(pattern, &entry);
-        return handle_ != INVALID_HANDLE_VALUE;
+        handle_.reset(FindFirstFileA(pattern, &entry));
+        return bool(handle_);
     }
     wchar_t longPattern[kWideChars];
     if (!LongPathPattern(pattern, longPattern)) return false;
     wide_ = true;
     WIN32_FIND_DATAW w;
-    handle_ = FindFirstFileW(longPattern, &w);
-    if (handle_ == INVALID_HANDLE_VALUE) return false;
+    handle_.reset(FindFirstFileW(longPattern, &w));
+    if (!handle_) return false;
     return ToAnsi(w, entry) || Next(entry);
 }
 
 bool DirSearch::Next(WIN32_FIND_DATAA &entry)
 {
-    if (handle_ == INVALID_HANDLE_VALUE) return false;
-    if (!wide_) return FindNextFileA(handle_, &entry) != FALSE;
+    if (!handle_) return false;
+    if (!wide_) return FindNextFileA(handle_.get(), &entry) != FALSE;
     WIN32_FIND_DATAW w;
-    while (FindNextFileW(handle_, &w))
+    while (FindNextFileW(handle_.get(), &w))
         if (ToAnsi(w, entry)) return true;
     return false;
 }
 
 void DirSearch::Close()
 {
-    if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
+    handle_.reset();
 }
 
 } // namespace dada

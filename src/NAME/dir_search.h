@@ -3,15 +3,13 @@
 // long-path prefix beyond that.  Entries come back as ANSI find data.
 #pragma once
 #include <windows.h>
+#include "dada/handle.h"
 
 namespace dada {
 
 class DirSearch {
 public:
     DirSearch() = default;
-    ~DirSearch() { Close(); }
-    DirSearch(const DirSearch &) = delete;
-    DirSearch &operator=(const DirSearch &) = delete;
 
     // Starts the search for `pattern` and gives its first entry.
     bool Open(const char *pattern, WIN32_FIND_DATAA &entry);
@@ -19,7 +17,7 @@ public:
     void Close();
 
 private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    UniqueFind handle_;
     bool wide_ = false;
 };
 

@@ -3,12 +3,18 @@
 #include "dada/memblock.h"
 #include "NAME/dir_search.h"
 #include "dada/kvattr.h"
+#include "dada/limits.h"
 
 #include <array>
 #include <cstddef>
 #include <cstring>
 
 using namespace dada;
+
+// The public names of the attribute bits and of the record's path fields.
+static_assert(KVATTR_ARCHIVE == kKvArchive && KVATTR_DIRECTORY == kKvDirectory && KVATTR_HIDDEN == kKvHidden &&
+              KVATTR_NORMAL == kKvNormal && KVATTR_READONLY == kKvReadOnly && KVATTR_SYSTEM == kKvSystem);
+static_assert(sizeof(FindFileRecord::path) == kPathMax && sizeof(FindFileRecord::name) == kPathMax);
 
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(FindFileRecord) == 560);
@@ -26,7 +32,7 @@ namespace {
 
 constexpr DWORD kPathBufferSize = 512;   // the walk's path buffer
 constexpr size_t kMaxDepth = 120;        // open searches, one per level
-constexpr size_t kTooLong = 260;         // a folder path this long is left
+constexpr size_t kTooLong = kPathMax;    // a folder path this long is left
 
 void SetRecordPath(FindFileRecord &rec, const char *path)
 {
@@ -69,7 +75,7 @@ bool EnterFolder(char *path, const char *name)
 
 } // namespace
 
-extern "C" BOOL WINAPI FindAllFiles(LPCSTR folder, DWORD recurse, FindAllFilesProc proc, UINT_PTR value)
+extern "C" BOOL DADAAPI FindAllFiles(LPCSTR folder, DWORD recurse, FindAllFilesProc proc, UINT_PTR value)
 {
     if (!folder || !proc) return FALSE;
     BlockPtr<char> buffer{static_cast<char *>(BlockAlloc(kPathBufferSize, Block::Fixed))};
@@ -129,7 +135,7 @@ extern "C" BOOL WINAPI FindAllFiles(LPCSTR folder, DWORD recurse, FindAllFilesPr
     return TRUE;
 }
 
-extern "C" void WINAPI SysAttrToKvAttr(DWORD win32Attributes, DWORD *kvAttributes)
+extern "C" void DADAAPI SysAttrToKvAttr(DWORD win32Attributes, DWORD *kvAttributes)
 {
     if (kvAttributes) *kvAttributes = KvAttrFromWin32(win32Attributes);
 }

@@ -67,25 +67,25 @@ bool WildcardsOnlyInName(std::string_view w, size_t wildcard)
 
 } // namespace
 
-extern "C" BOOL WINAPI NameIsUNCPath(LPCSTR path)
+extern "C" BOOL DADAAPI NameIsUNCPath(LPCSTR path)
 {
     return path && IsUNCPath({path, strnlen(path, 3)});
 }
 
-extern "C" BOOL WINAPI NameIsDirectory(LPCSTR path)
+extern "C" BOOL DADAAPI NameIsDirectory(LPCSTR path)
 {
     if (!path) return FALSE;
     DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-extern "C" BOOL WINAPI NameIsTargetFile(LPCSTR item)
+extern "C" BOOL DADAAPI NameIsTargetFile(LPCSTR item)
 {
     if (!item || !item[0]) return FALSE;
     return item[0] == '<' && item[std::strlen(item) - 1] == '>';
 }
 
-extern "C" DWORD WINAPI NameReturnIllegalChars(LPSTR out, DWORD size, DWORD rootFlag, DWORD wildcardFlag)
+extern "C" DWORD DADAAPI NameReturnIllegalChars(LPSTR out, DWORD size, DWORD rootFlag, DWORD wildcardFlag)
 {
     if (!out || size == 0) return 0;
     std::memset(out, 0, size);
@@ -109,7 +109,7 @@ extern "C" DWORD WINAPI NameReturnIllegalChars(LPSTR out, DWORD size, DWORD root
     return DWORD(count);
 }
 
-extern "C" BOOL WINAPI NameValidateItem(LPCSTR item, DWORD flags)
+extern "C" BOOL DADAAPI NameValidateItem(LPCSTR item, DWORD flags)
 {
     if (!item || !item[0]) return FALSE;
     std::string_view w{item};

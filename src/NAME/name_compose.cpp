@@ -19,7 +19,7 @@ bool Fits(size_t pathLen, size_t addLen, DWORD size)
 
 } // namespace
 
-extern "C" BOOL WINAPI NameAppendFile(LPSTR path, DWORD size, LPCSTR name)
+extern "C" BOOL DADAAPI NameAppendFile(LPSTR path, DWORD size, LPCSTR name)
 {
     if (!path || !name) return FALSE;
     size_t l1 = std::strlen(path), l2 = std::strlen(name);
@@ -35,7 +35,7 @@ extern "C" BOOL WINAPI NameAppendFile(LPSTR path, DWORD size, LPCSTR name)
     return TRUE;
 }
 
-extern "C" BOOL WINAPI NameAppendExtension(LPSTR path, DWORD size, LPCSTR extension)
+extern "C" BOOL DADAAPI NameAppendExtension(LPSTR path, DWORD size, LPCSTR extension)
 {
     if (!path || !extension) return FALSE;
     size_t l1 = std::strlen(path), l2 = std::strlen(extension);
@@ -45,7 +45,7 @@ extern "C" BOOL WINAPI NameAppendExtension(LPSTR path, DWORD size, LPCSTR extens
     return TRUE;
 }
 
-extern "C" void WINAPI NameReturnExtension(LPCSTR path, LPSTR extension, DWORD size)
+extern "C" void DADAAPI NameReturnExtension(LPCSTR path, LPSTR extension, DWORD size)
 {
     if (!extension || size == 0) return;
     extension[0] = '\0';
@@ -63,14 +63,14 @@ extern "C" void WINAPI NameReturnExtension(LPCSTR path, LPSTR extension, DWORD s
     }
 }
 
-extern "C" void WINAPI NameStripFile(LPSTR path)
+extern "C" void DADAAPI NameStripFile(LPSTR path)
 {
     if (!path) return;
     size_t cut = dbcs::FindLast(path, '\\');
     if (cut != std::string_view::npos) path[cut] = '\0';
 }
 
-extern "C" void WINAPI NameStripExtension(LPSTR path)
+extern "C" void DADAAPI NameStripExtension(LPSTR path)
 {
     if (!path) return;
     size_t len = std::strlen(path);
@@ -85,19 +85,19 @@ extern "C" void WINAPI NameStripExtension(LPSTR path)
     }
 }
 
-extern "C" BOOL WINAPI NameHasDriveLetter(LPCSTR path)
+extern "C" BOOL DADAAPI NameHasDriveLetter(LPCSTR path)
 {
     return path && HasDriveLetter({path, strnlen(path, 3)});
 }
 
-extern "C" LPSTR WINAPI NameHasWildcards(LPCSTR path)
+extern "C" LPSTR DADAAPI NameHasWildcards(LPCSTR path)
 {
     if (!path) return nullptr;
     size_t at = FirstWildcard(path);
     return at == std::string_view::npos ? nullptr : const_cast<LPSTR>(path + at);
 }
 
-extern "C" void WINAPI NameReturnFile(LPCSTR path, LPSTR file)
+extern "C" void DADAAPI NameReturnFile(LPCSTR path, LPSTR file)
 {
     if (!file) return;
     char copy[kPathBuf];
@@ -111,7 +111,7 @@ extern "C" void WINAPI NameReturnFile(LPCSTR path, LPSTR file)
     if (!file[0] && copy[0] == '\\' && len > 1) std::strcpy(file, copy + 1);
 }
 
-extern "C" void WINAPI NameOutputFormat(LPSTR path)
+extern "C" void DADAAPI NameOutputFormat(LPSTR path)
 {
     if (!path) return;
     CharLowerA(path);

@@ -66,7 +66,7 @@ bool InDeviceTable(LPCSTR name)
 
 } // namespace
 
-extern "C" BOOL WINAPI NameIsDevice(LPCSTR name)
+extern "C" BOOL DADAAPI NameIsDevice(LPCSTR name)
 {
     if (!name) return FALSE;
     if (GetOsVersion() == OSVERSION_WINNT) return InNtList(name);

@@ -20,14 +20,10 @@ BOOL Expand(LPCSTR path, LPSTR out, DWORD size, Form form, bool displayCase)
     CopyPath(copy, path);
 
     const char *pattern = nullptr;
-    if (char *wild = NameHasWildcards(copy)) {
-        for (ptrdiff_t at = wild - copy; at >= 0; --at) {
-            if (copy[at] == '\\') {
-                copy[at] = '\0';
-                pattern = copy + at + 1;
-                break;
-            }
-        }
+    bool wildcard;
+    if (size_t at = SeparatorBeforeWildcard(copy, wildcard); at != std::string_view::npos) {
+        copy[at] = '\0';
+        pattern = copy + at + 1;
     }
 
     DWORD got = form == Form::Long ? GetFullPathNameA(copy, size, out, nullptr)
@@ -42,17 +38,17 @@ BOOL Expand(LPCSTR path, LPSTR out, DWORD size, Form form, bool displayCase)
 
 } // namespace
 
-extern "C" BOOL WINAPI NameReturnLongName(LPCSTR path, LPSTR out, DWORD size)
+extern "C" BOOL DADAAPI NameReturnLongName(LPCSTR path, LPSTR out, DWORD size)
 {
     return Expand(path, out, size, Form::Long, false);
 }
 
-extern "C" BOOL WINAPI NameReturnShortName(LPCSTR path, LPSTR out, DWORD size, DWORD format)
+extern "C" BOOL DADAAPI NameReturnShortName(LPCSTR path, LPSTR out, DWORD size, DWORD format)
 {
     return Expand(path, out, size, Form::Short, format == 1);
 }
 
-extern "C" void WINAPI NameShortenFile(LPSTR text, HWND window)
+extern "C" void DADAAPI NameShortenFile(LPSTR text, HWND window)
 {
     if (!text) return;
     WindowDC dc{window, GetDC(window)};

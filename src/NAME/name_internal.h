@@ -27,6 +27,23 @@ constexpr bool IsUNCPath(std::string_view s)
 // aware); npos when neither occurs.
 size_t FirstWildcard(std::string_view s);
 
+// The backslash a path splits at before its first wildcard: walking back
+// from the wildcard, the first character included, to the nearest backslash
+// (byte comparison).  npos when the path has no wildcard or no backslash
+// before it.  `wildcard` is set to whether there is one.
+size_t SeparatorBeforeWildcard(std::string_view path, bool &wildcard);
+
+// Splits a path copy (at most kPathMax characters) into a folder and a name
+// (kPathBuf bytes each), the one rule of the scan-item splits:
+//  - with a wildcard, at the backslash before it: none, all of it is the
+//    name; one among the first three characters of a path starting with a
+//    backslash, the folder is the first `rootFolder` characters; else the
+//    text before and after it;
+//  - without, at the last separator (double-byte aware): none, all of it is
+//    the name; else NameReturnFile's file part and NameStripFile's folder,
+//    a bare "X:" folder getting its backslash.
+void SplitFolderAndName(const char *copy, char *folder, char *name, size_t rootFolder);
+
 // The server name of a UNC path ("\\server\..."): the characters after the
 // two backslashes up to the next backslash or the end, copied into `out`
 // when fewer than `size` of them.  Answers 1, or 0 for a path that does not

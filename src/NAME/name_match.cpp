@@ -9,42 +9,61 @@
 
 using namespace dada;
 
-extern "C" BOOL WINAPI NameWildcardMatch(LPCSTR patterns, LPCSTR name)
+extern "C" BOOL DADAAPI NameWildcardMatch(LPCSTR patterns, LPCSTR name)
 {
     return WildcardMatch(patterns, name) ? TRUE : FALSE;
 }
 
-extern "C" void WINAPI NameSeparatePath(LPCSTR item, LPSTR folder, LPSTR pattern)
+extern "C" void DADAAPI NameSeparatePath(LPCSTR item, LPSTR folder, LPSTR pattern)
 {
     if (!folder || !pattern) return;
     folder[0] = pattern[0] = '\0';
     char copy[kPathBuf];
-    size_t len = CopyPath(copy, item);
-
-    if (char *wild = NameHasWildcards(copy)) {
-        ptrdiff_t at = wild - copy;
-        while (at >= 0 && copy[at] != '\\') --at;
-        if (at < 0) {
-            std::strcpy(pattern, copy);
-        } else if (at <= 2 && copy[0] == '\\') {
-            std::strcpy(folder, "\\");
-            std::strcpy(pattern, copy + at + 1);
-        } else {
-            copy[at] = '\0';
-            std::strcpy(folder, copy);
-            std::strcpy(pattern, copy + at + 1);
-        }
+    CopyPath(copy, item);
+    if (!NameHasWildcards(copy) && NameIsDirectory(copy)) {
+        std::strcpy(folder, copy);
         return;
     }
-
-    if (NameIsDirectory(copy)) {
-        std::strcpy(folder, copy);
-    } else if (dbcs::Find({copy, len}, '\\') == std::string_view::npos) {
-        std::strcpy(pattern, copy);
-    } else {
-        NameReturnFile(copy, pattern);
-        NameStripFile(copy);
-        std::strcpy(folder, copy);
-        if (std::strlen(folder) == 2 && folder[1] == ':') std::strcat(folder, "\\");
-    }
+    SplitFolderAndName(copy, folder, pattern, 1);   // a root folder is "\"
 }
+
+namespace dada {
+
+size_t SeparatorBeforeWildcard(std::string_view path, bool &wildcard)
+{
+    size_t at = FirstWildcard(path);
+    wildcard = at != std::string_view::npos;
+    if (!wildcard) return at;
+    for (++at; at-- > 0;)
+        if (path[at] == '\\') return at;
+    return std::string_view::npos;
+}
+
+void SplitFolderAndName(const char *copy, char *folder, char *name, size_t rootFolder)
+{
+    const std::string_view path{copy};
+    folder[0] = name[0] = '\0';
+    bool wildcard;
+    const size_t at = SeparatorBeforeWildcard(path, wildcard);
+    if (wildcard) {
+        if (at == std::string_view::npos) {
+            std::strcpy(name, copy);
+            return;
+        }
+        const size_t keep = at <= 2 && copy[0] == '\\' ? rootFolder : at;
+        std::memcpy(folder, copy, keep);
+        folder[keep] = '\0';
+        std::strcpy(name, copy + at + 1);
+        return;
+    }
+    if (dbcs::Find(path, '\\') == std::string_view::npos) {
+        std::strcpy(name, copy);
+        return;
+    }
+    NameReturnFile(copy, name);
+    std::strcpy(folder, copy);
+    NameStripFile(folder);
+    if (std::strlen(folder) == 2 && folder[1] == ':') std::strcat(folder, "\\");
+}
+
+} // namespace dada

@@ -2,6 +2,7 @@
 #include "REMOTE/binding.h"
 #include "REMOTE/xfer_server.h"
 #include "dadada32.h"
+#include "dada/handle.h"
 #include "zuredu.h"
 #include <array>
 #include <cstring>
@@ -25,7 +26,7 @@ typedef DWORD (WINAPI *CallFn)(void *);
 template <size_t N> struct Library {
     const char *module;
     std::array<const char *, N> names;
-    HMODULE handle;
+    UniqueLibrary handle;
     std::array<FARPROC, N> procs;
 };
 
@@ -35,8 +36,8 @@ Library<10> g_comm{"ZUREDU",
                     "NetService_DoneUsingAPI", "NetService_SendPacket",
                     "NetService_ServiceShutdown", "NetService_ServiceStart",
                     "NetSession_GetConnectionType"},
-                   nullptr, {}};
-Library<1> g_rpc{"ZAROV", {"RPC_SendCall"}, nullptr, {}};
+                   {}, {}};
+Library<1> g_rpc{"ZAROV", {"RPC_SendCall"}, {}, {}};
 DWORD g_service;
 
 // All of a library's procedures, resolved from the last name to the first,
@@ -44,14 +45,13 @@ DWORD g_service;
 template <size_t N> bool Load(Library<N> &lib)
 {
     lib.procs.fill(nullptr);
-    lib.handle = LoadLibraryA(lib.module);
+    lib.handle.reset(LoadLibraryA(lib.module));
     if (!lib.handle) return false;
     for (size_t i = N; i-- > 0;) {
-        lib.procs[i] = GetProcAddress(lib.handle, lib.names[i]);
+        lib.procs[i] = GetProcAddress(lib.handle.get(), lib.names[i]);
         if (!lib.procs[i]) {
             lib.procs.fill(nullptr);
-            FreeLibrary(lib.handle);
-            lib.handle = nullptr;
+            lib.handle.reset();
             return false;
         }
     }
@@ -68,13 +68,7 @@ template <size_t N> int Find(const Library<N> &lib, const char *name)
     return -1;
 }
 
-template <size_t N> void Unload(Library<N> &lib)
-{
-    if (lib.handle) {
-        FreeLibrary(lib.handle);
-        lib.handle = nullptr;
-    }
-}
+template <size_t N> void Unload(Library<N> &lib) { lib.handle.reset(); }
 
 // The procedure named `name` as type F, looked up afresh, or null.
 template <class F> F Comm(const char *name)

@@ -4,6 +4,7 @@
 #include "REMOTE/retrieve_context.h"
 #include "dada/memblock.h"
 #include "FRAME/module.h"
+#include "dada/handle.h"
 #include "NAME/name_internal.h"
 #include "zoredo32.h"
 #include <cstring>
@@ -37,8 +38,8 @@ DWORD PrepareTarget(RetrieveContext &c)
     if (ZK_GetAttributes(c.localName, &attributes)) {
         if (attributes & ZK_ATTR_FOLDER) {
             // A folder receives the file under the remote file's own name.
-            char file[261], composed[kLocalNameArea];
-            if (std::strlen(c.remoteName) > 260) return XFER_E_TARGET_CREATE;
+            char file[kPathBuf], composed[kLocalNameArea];
+            if (std::strlen(c.remoteName) > kPathMax) return XFER_E_TARGET_CREATE;
             NameReturnFile(c.remoteName, file);
             std::strcpy(composed, c.localName);
             if (!NameAppendFile(composed, kLocalNameArea, file)) return XFER_E_TARGET_CREATE;
@@ -99,12 +100,13 @@ extern "C" DWORD DADAAPI FileRetrieve(LPCSTR remoteName, LPCSTR localName, DWORD
     c->localFile = ZK_NOFILE;
     c->status = XFER_DONE;
 
+    // The semaphore a call that waits makes for itself; it goes on return.
+    dada::UniqueHandle own;
     // Ends a setup that failed: report, release what was made, answer 0
     // (the status also as the thread's last error).
     auto fail = [c](DWORD status) -> DWORD {
         c->status = status;
         Notify(c->semaphore, c->callback, status);
-        if (c->ownSemaphore) CloseHandle(c->semaphore);
         dada::BlockFree(c);
         SetLastError(status);
         return 0;
@@ -112,8 +114,9 @@ extern "C" DWORD DADAAPI FileRetrieve(LPCSTR remoteName, LPCSTR localName, DWORD
 
     const bool usable = semaphore && DrainSemaphore(semaphore);
     if (!usable && !callback) {
-        c->semaphore = CreateSemaphoreA(nullptr, 0, 1, nullptr);
-        if (!c->semaphore) return fail(XFER_E_NO_SEMAPHORE);
+        own.reset(CreateSemaphoreA(nullptr, 0, 1, nullptr));
+        c->semaphore = own.get();
+        if (!own) return fail(XFER_E_NO_SEMAPHORE);
         c->ownSemaphore = 1;
     }
     const bool synchronous = c->ownSemaphore != 0;
@@ -123,25 +126,20 @@ extern "C" DWORD DADAAPI FileRetrieve(LPCSTR remoteName, LPCSTR localName, DWORD
 
     DWORD waited = XFER_DONE;
     if (synchronous) c->waiterStatus = &waited;
-    HANDLE own = c->semaphore;
+    // The worker keeps the library loaded until its last step.
     HMODULE pinned = PinLibrary();
-    HANDLE worker = pinned ? CreateThread(nullptr, kWorkerStack, PinnedWorker, c, 0, nullptr) : nullptr;
+    dada::UniqueHandle worker{pinned ? CreateThread(nullptr, kWorkerStack, PinnedWorker, c, 0, nullptr) : nullptr};
     if (!worker) {
         if (pinned) FreeLibrary(pinned);
         ZK_Close(c->localFile);
         ZK_Delete(c->localName);
         return fail(XFER_E_NO_THREAD);
     }
-    if (!synchronous) {
-        CloseHandle(worker);   // detached: the worker frees the context
-        return 1;
-    }
+    if (!synchronous) return 1;   // detached: the worker frees the context
     // The caller may leave, or unload the library, as soon as this returns:
     // the worker must be gone by then, not merely done.
-    WaitForSingleObject(own, INFINITE);
-    WaitForSingleObject(worker, INFINITE);
-    CloseHandle(worker);
-    CloseHandle(own);
+    WaitForSingleObject(own.get(), INFINITE);
+    WaitForSingleObject(worker.get(), INFINITE);
     if (waited == XFER_DONE) return 1;
     SetLastError(waited);   // the failure status, for a caller that asks
     return 0;

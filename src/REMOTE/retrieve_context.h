@@ -2,11 +2,12 @@
 // caller's thread and its worker thread, which frees it.
 #pragma once
 #include "dadada32.h"
+#include "dada/limits.h"
 #include <cstddef>
 
 namespace dada::xfer {
 
-constexpr DWORD kLocalNameArea = 260;
+constexpr DWORD kLocalNameArea = kPathMax;
 constexpr DWORD kRequestArea = 512;
 constexpr DWORD kServerNameSize = 49;
 constexpr DWORD kWorkerStack = 8192;

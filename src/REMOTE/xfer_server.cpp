@@ -6,43 +6,30 @@
 #include "REMOTE/xfer_wire.h"
 #include "dada/memblock.h"
 #include "zoredo32.h"
-#include <cstring>
 
 namespace dada::xfer {
 
 namespace {
 
-DWORD Field(const BYTE *p, DWORD offset)
-{
-    DWORD v;
-    std::memcpy(&v, p + offset, sizeof v);
-    return v;
-}
-
-void Store(void *block, DWORD offset, DWORD value)
-{
-    std::memcpy(static_cast<BYTE *>(block) + offset, &value, sizeof value);
-}
-
 // Step 1: the request's shape.  XFER_DONE when it may be served.
 DWORD Validate(const BYTE *req, DWORD length)
 {
     if (!req || length < sizeof(Header)) return XFER_E_BAD_REQUEST;
-    switch (Field(req, 0)) {
+    const Header head = Load<Header>(req);
+    switch (head.code) {
     case XFER_REQ_OPEN: {
-        const DWORD nameLength = Field(req, 4);
+        const DWORD nameLength = head.value;
         return nameLength != 0 && length - kOpenHeader == nameLength ? XFER_DONE : XFER_E_BAD_REQUEST;
     }
     case XFER_REQ_READ: {
         if (length != sizeof(ReadRequest)) return XFER_E_BAD_REQUEST;
-        ReadRequest r;
-        std::memcpy(&r, req, sizeof r);
+        const auto r = Load<ReadRequest>(req);
         const bool ok = r.handle != kNoHandle && r.offset != kNoHandle && r.count >= 1 &&
                         r.count <= 0xFFFFFFFFu - sizeof(ReadReply);   // 16 + count must fit
         return ok ? XFER_DONE : XFER_E_BAD_REQUEST;
     }
     case XFER_REQ_CLOSE: {
-        const DWORD handle = Field(req, 4);
+        const DWORD handle = head.value;
         return length == sizeof(CloseRequest) && handle != 0 && handle != kNoHandle
                    ? XFER_DONE : XFER_E_BAD_REQUEST;
     }
@@ -55,10 +42,10 @@ DWORD Validate(const BYTE *req, DWORD length)
 DWORD AllocateReply(const BYTE *req, void **reply, DWORD *replyLength)
 {
     DWORD blockSize = 0, sent = 0;
-    switch (Field(req, 0)) {
+    switch (Load<Header>(req).code) {
     case XFER_REQ_OPEN:  blockSize = kOpenReplyBlock; sent = sizeof(OpenReply); break;
     case XFER_REQ_READ: {
-        const DWORD count = Field(req, 12);
+        const DWORD count = Load<ReadRequest>(req).count;
         if (count > XFER_MAX_READ) return XFER_E_NO_REPLY_MEMORY;
         blockSize = sent = sizeof(ReadReply) + count;
         break;
@@ -77,37 +64,37 @@ DWORD ServeOpen(const BYTE *req, DWORD length, BYTE *reply)
     if (!MapRemoteName(reinterpret_cast<const char *>(req + kOpenHeader), length - kOpenHeader, path) ||
         !InServedRoots(path))
         return XFER_E_BAD_NAME;
-    const ZKFILE file = ZK_Open(path, ZK_OPEN_READ);
-    Store(reply, 4, file);
-    if (file == ZK_NOFILE) return XFER_E_OPEN;
-    Store(reply, 8, ZK_Length(file));
-    return XFER_DONE;
+    OpenReply out{XFER_REQ_OPEN, ZK_Open(path, ZK_OPEN_READ), 0};
+    if (out.handle != ZK_NOFILE) out.size = ZK_Length(out.handle);
+    Put(reply, out);
+    return out.handle == ZK_NOFILE ? XFER_E_OPEN : XFER_DONE;
 }
 
 DWORD ServeRead(const BYTE *req, BYTE *reply)
 {
-    ReadRequest r;
-    std::memcpy(&r, req, sizeof r);
+    const auto r = Load<ReadRequest>(req);
+    // A failed read keeps the request's offset where the next one would be.
+    const ReadReply failed{XFER_REQ_READ, 0, r.offset, 0};
     if (ZK_Seek(r.handle, r.offset, ZK_SEEK_BEGIN) == 0xFFFFFFFFu) {
-        Store(reply, 8, r.offset);
+        Put(reply, failed);
         return XFER_E_SEEK;
     }
     BYTE *data = reply + sizeof(ReadReply);
     const DWORD got = ZK_Read(r.handle, data, r.count);
     if (got == 0 || got < r.count) {
-        Store(reply, 8, r.offset);
+        Put(reply, failed);
         return XFER_E_READ;
     }
     ReadReply head{XFER_REQ_READ, r.handle, r.offset + got, XFER_CRC_SEED};
     CrcBuffer(data, got, &head.checksum);
-    std::memcpy(reply, &head, sizeof head);
+    Put(reply, head);
     return XFER_DONE;
 }
 
 DWORD ServeClose(const BYTE *req, BYTE *reply)
 {
-    ZK_Close(Field(req, 4));
-    Store(reply, 4, 1);
+    ZK_Close(Load<CloseRequest>(req).handle);
+    Put(reply, CloseRequest{XFER_REQ_CLOSE, 1});
     return XFER_DONE;
 }
 
@@ -117,10 +104,8 @@ DWORD Serve(const BYTE *req, DWORD length, void **reply, DWORD *replyLength)
     if (status == XFER_DONE) status = AllocateReply(req, reply, replyLength);
     if (status != XFER_DONE) return status;
 
-    const DWORD code = Field(req, 0);
     auto *out = static_cast<BYTE *>(*reply);
-    Store(out, 0, code);
-    switch (code) {
+    switch (Load<Header>(req).code) {
     case XFER_REQ_OPEN: return ServeOpen(req, length, out);
     case XFER_REQ_READ: return ServeRead(req, out);
     default:            return ServeClose(req, out);
@@ -145,8 +130,7 @@ DWORD WINAPI FileTransferHandler(DWORD, const void *request, DWORD length, void 
         if (!*reply) return 0;
         *replyLength = sizeof(Header);
     }
-    const Header error{XFER_REPLY_ERROR, status};
-    std::memcpy(*reply, &error, sizeof error);
+    Put(*reply, Header{XFER_REPLY_ERROR, status});
     return 1;
 }
 

@@ -2,7 +2,9 @@
 // packed, the same size on every architecture.
 #pragma once
 #include "dadada32.h"
+#include "dada/limits.h"
 #include <cstddef>
+#include <cstring>
 
 namespace dada::xfer {
 
@@ -39,8 +41,18 @@ static_assert(sizeof(OpenReply) == 12);
 static_assert(sizeof(ReadRequest) == 16 && sizeof(ReadReply) == 16);
 static_assert(offsetof(ReadReply, checksum) == 12);
 
-constexpr DWORD kOpenHeader = 8;         // code + name length, then the name
-constexpr DWORD kPathArea = 261;         // the local path built by the server
+// A record copied out of, or into, wire bytes of any alignment.  The caller
+// has checked that the bytes are there.
+template <class R> R Load(const void *bytes)
+{
+    R r;
+    std::memcpy(&r, bytes, sizeof r);
+    return r;
+}
+template <class R> void Put(void *bytes, const R &r) { std::memcpy(bytes, &r, sizeof r); }
+
+constexpr DWORD kOpenHeader = sizeof(Header);   // code + name length, then the name
+constexpr DWORD kPathArea = kPathBuf;    // the local path built by the server
 constexpr DWORD kOpenReplyBlock = sizeof(OpenReply) + kPathArea;   // 273
 static_assert(kOpenReplyBlock == 273);
 constexpr DWORD kNoHandle = 0xFFFFFFFFu;

@@ -44,7 +44,7 @@ void Expand(Output &out, char type, UINT_PTR arg)
 
 } // namespace
 
-extern "C" DWORD WINAPI mprintf(LPSTR dest, LPCSTR format, const UINT_PTR *args)
+extern "C" DWORD DADAAPI mprintf(LPSTR dest, LPCSTR format, const UINT_PTR *args)
 {
     Output out{dest};
     const char *p = format ? format : "";

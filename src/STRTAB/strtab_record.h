@@ -10,10 +10,6 @@ struct StringTable {
     DWORD *offsets;  // count offsets of records from `texts`
 };
 
-// Record layout inside `texts`: id (2), length (2), then the text.
-constexpr DWORD kStrtabHeaderBytes = 8;
-constexpr DWORD kStrtabRecordHeaderBytes = 4;
-
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(offsetof(StringTable, count) == 0);
 static_assert(offsetof(StringTable, texts) == 4);

@@ -1,6 +1,7 @@
 // Floppy drives: is a path on one, and is a disk in it.
 #include "dadada32.h"
 #include "dada/ascii.h"
+#include "dada/limits.h"
 
 namespace {
 
@@ -8,7 +9,7 @@ bool IsFloppyLetter(char c) { return c == 'A' || c == 'B'; }
 
 } // namespace
 
-extern "C" BOOL WINAPI DiskIsFloppy(LPCSTR path)
+extern "C" BOOL DADAAPI DiskIsFloppy(LPCSTR path)
 {
     if (!path) return FALSE;
     char letter = dada::AsciiUpper(path[0]);
@@ -18,14 +19,14 @@ extern "C" BOOL WINAPI DiskIsFloppy(LPCSTR path)
     return GetDriveTypeA(root) == DRIVE_REMOVABLE;
 }
 
-extern "C" BOOL WINAPI CheckForFloppy(CHAR driveLetter)
+extern "C" BOOL DADAAPI CheckForFloppy(CHAR driveLetter)
 {
     char letter = dada::AsciiUpper(driveLetter);
     if (!IsFloppyLetter(letter)) return FALSE;
     char root[] = "X:\\";
     root[0] = letter;
 
-    char label[260], fileSystem[260];
+    char label[dada::kPathMax], fileSystem[dada::kPathMax];
     UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
     BOOL ok = GetVolumeInformationA(root, label, sizeof label, nullptr, nullptr, nullptr,
                                     fileSystem, sizeof fileSystem);

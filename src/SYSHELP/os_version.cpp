@@ -5,7 +5,7 @@ namespace {
 DWORD g_platform;   // 0 until the platform has answered
 }
 
-extern "C" DWORD WINAPI GetOsVersion(void)
+extern "C" DWORD DADAAPI GetOsVersion(void)
 {
     if (g_platform) return g_platform;
     OSVERSIONINFOA info{};

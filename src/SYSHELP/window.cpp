@@ -1,5 +1,6 @@
 // Centring a window and pumping messages during long work.
 #include "dadada32.h"
+#include "dada/handle.h"
 
 namespace {
 
@@ -16,14 +17,17 @@ int Place(int refStart, int refExtent, int extent, int screenExtent)
 
 } // namespace
 
-extern "C" void WINAPI CenterWindow(HWND window, HWND reference)
+extern "C" void DADAAPI CenterWindow(HWND window, HWND reference)
 {
     RECT rect;
     if (!GetWindowRect(window, &rect)) return;
-    HDC dc = GetDC(window);
-    if (!dc) return;
-    int screenW = GetDeviceCaps(dc, HORZRES), screenH = GetDeviceCaps(dc, VERTRES);
-    ReleaseDC(window, dc);
+    int screenW, screenH;
+    {
+        dada::WindowDC dc{window, GetDC(window)};
+        if (!dc) return;
+        screenW = GetDeviceCaps(dc.get(), HORZRES);
+        screenH = GetDeviceCaps(dc.get(), VERTRES);
+    }
     int w = rect.right - rect.left, h = rect.bottom - rect.top;
 
     int x, y;
@@ -38,7 +42,7 @@ extern "C" void WINAPI CenterWindow(HWND window, HWND reference)
     SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-extern "C" void WINAPI YieldToWindows(HWND window)
+extern "C" void DADAAPI YieldToWindows(HWND window)
 {
     MSG msg;
     // Every waiting message is taken, a quit request included: the queue is

@@ -147,7 +147,9 @@ std::deque<int> Walk(const LinkedList *list)
     return values;
 }
 
-TEST(LinkedList, FifoAndPositions)
+// What the random sequence below does not reach: null arguments, the links
+// a removed element keeps, the ends of an emptied list.
+TEST(LinkedList, EdgesAndNulls)
 {
     LinkedList *list = nullptr;
     ASSERT_EQ(1u, LinkedList_Init(&list));
@@ -155,26 +157,14 @@ TEST(LinkedList, FifoAndPositions)
     for (auto &x : e) EXPECT_EQ(1u, LinkedList_AddHead(list, &x.links));
     EXPECT_EQ(0u, LinkedList_AddHead(list, nullptr));
     EXPECT_EQ(0u, LinkedList_AddHead(nullptr, &e[0].links));
-    EXPECT_EQ((std::deque<int>{'A', 'B', 'C'}), Walk(list));
-    EXPECT_EQ(nullptr, LinkedList_PeekAt(list, 3));
     EXPECT_EQ(&e[1].links, LinkedList_RemoveAt(list, 1));
-    EXPECT_EQ(&e[2].links, e[0].links.newer);
-    EXPECT_EQ(&e[0].links, e[2].links.older);
     EXPECT_EQ(&e[2].links, e[1].links.newer) << "a removed element keeps its links";
-    EXPECT_EQ(nullptr, LinkedList_RemoveAt(list, 2));
     EXPECT_EQ(&e[0].links, LinkedList_RemoveTail(list));
     EXPECT_EQ(&e[2].links, LinkedList_RemoveAt(list, 0));
-    EXPECT_EQ(0u, LinkedList_GetCount(list));
     auto ends = reinterpret_cast<LinkedListNode *const *>(list);
     EXPECT_EQ(nullptr, ends[0]) << "tail of an emptied list";
     EXPECT_EQ(nullptr, ends[1]) << "head of an emptied list";
-    EXPECT_EQ(nullptr, LinkedList_RemoveTail(list));
-    EXPECT_EQ(nullptr, LinkedList_RemoveAt(list, 0));
     EXPECT_EQ(nullptr, LinkedList_PeekAt(list, 0));
-    // An emptied list takes elements again from scratch.
-    EXPECT_EQ(1u, LinkedList_AddHead(list, &e[1].links));
-    EXPECT_EQ(nullptr, e[1].links.older);
-    EXPECT_EQ(&e[1].links, LinkedList_RemoveTail(list));
     LinkedList_End(&list);
     EXPECT_EQ(nullptr, list);
     LinkedList_End(&list);

@@ -196,7 +196,7 @@ std::string Items(std::initializer_list<std::string> values, int count = -1)
 
 TEST(ExcludeProfile, Load)
 {
-    const std::string f240(240, 'f'), head = "[ExcludedItems]\r\nNumExcludeItems=";
+    const std::string f253(253, 'f'), head = "[ExcludedItems]\r\nNumExcludeItems=";
     const struct {
         const char *name;
         std::string body;
@@ -222,7 +222,7 @@ TEST(ExcludeProfile, Load)
         {"negative count", head + "-1\r\nExcludedItem_0=C:\\a||1|0\r\n", EXCLUDE_OK, 0, {}},
         // Only 259 characters are read back: the separators are lost.
         {"value too long", Items({std::string(300, 'f') + "|p|1|0"}), EXCLUDE_LOADFAILED, 0, {}},
-        {"long but whole", Items({f240 + "|p|1|0"}), EXCLUDE_OK, 1, MakeItem(f240, "p", 1, 0)},
+        {"259 characters, whole", Items({f253 + "|p|1|0"}), EXCLUDE_OK, 1, MakeItem(f253, "p", 1, 0)},
         {"quoted value", Items({"\"C:\\q|p|1|0\""}), EXCLUDE_OK, 1, MakeItem("C:\\q", "p", 1, 0)},
         {"keys in any case", "[excludeditems]\r\nNUMEXCLUDEITEMS=1\r\nexcludeditem_0=C:\\k|p|1|0\r\n", EXCLUDE_OK, 1,
          MakeItem("C:\\k", "p", 1, 0)},

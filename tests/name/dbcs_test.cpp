@@ -37,10 +37,15 @@ TEST_F(Dbcs, TrailByteIsNotASeparator)
     CheckValid(NameValidateItem, valid);
     const AtCase wild[] = {{HYO "?" HYO "*", 5}};
     CheckAt(NameHasWildcards, wild);
-    char folder[261], pattern[261];
-    NameSeparatePath("C:\\nowhere\\" HYO, folder, pattern);
-    EXPECT_STREQ("C:\\nowhere", folder);
-    EXPECT_STREQ(HYO, pattern);
+    // The folder/pattern split: a trail byte 0x5C is no separator.
+    const struct { const char *item, *folder, *pattern; } split[] = {
+        {"C:\\nowhere\\" HYO, "C:\\nowhere", HYO}, {HYO "abc", "", HYO "abc"}, {HYO "\\*.txt", HYO, "*.txt"}};
+    for (const auto &c : split) {
+        char folder[261], pattern[261];
+        NameSeparatePath(c.item, folder, pattern);
+        EXPECT_STREQ(c.folder, folder) << c.item;
+        EXPECT_STREQ(c.pattern, pattern) << c.item;
+    }
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 // String tables: loading (good, malformed and mutated files), look-up and
-// copies, kernel-library failures, and the compiler's round trip.
+// copies, kernel-library failures.
 #include <gtest/gtest.h>
 #include "dadada32.h"
-#include "strtab_codec.h"
+#include "dada/strtab_format.h"
 #include "testutil.h"
 
 #include <map>
@@ -11,6 +11,9 @@
 #include <random>
 
 using dadatest::TempDir;
+using dada::strtab::kHeaderBytes;
+using dada::strtab::kRecordHeaderBytes;
+using dada::strtab::kVersion;
 
 namespace {
 
@@ -22,16 +25,20 @@ struct Raw {
     int lengthDelta = 0;   // added to the stored length field
 };
 
-void Put16(std::string &s, uint32_t v) { s += char(v & 0xFF); s += char((v >> 8) & 0xFF); }
+void Put16(std::string &s, size_t at, uint32_t v) { s[at] = char(v & 0xFF); s[at + 1] = char((v >> 8) & 0xFF); }
 
-std::string Table(const std::vector<Raw> &records, uint32_t count, uint16_t version = 0x0100, uint16_t first = 0)
+// A file in the library's format, then bent: the first two bytes set and
+// each record's length field moved by its delta.
+std::string Table(const std::vector<Raw> &records, uint32_t count, unsigned version = kVersion, uint16_t first = 0)
 {
-    std::string s;
-    for (uint32_t v : {uint32_t(first), uint32_t(version), count & 0xFFFF, count >> 16}) Put16(s, v);
+    std::vector<dada::strtab::Record> plain;
+    for (const auto &r : records) plain.push_back({r.id, r.text});
+    std::string s = dada::strtab::Encode(plain, count, version);
+    Put16(s, 0, first);
+    size_t pos = kHeaderBytes;
     for (const auto &r : records) {
-        Put16(s, r.id);
-        Put16(s, uint32_t(r.text.size() + r.lengthDelta));
-        for (char c : r.text) s += char(c ^ 0x6E);
+        Put16(s, pos + 2, uint32_t(r.text.size() + r.lengthDelta));
+        pos += kRecordHeaderBytes + r.text.size();
     }
     return s;
 }
@@ -52,6 +59,8 @@ struct Loaded {
     }
 };
 
+// Named cases; MutatedFiles below covers counts, lengths and truncation at
+// large against a model reader.
 struct FileCase { const char *name; std::string bytes; bool loads; std::vector<std::pair<DWORD, std::optional<S>>> lookups; };
 
 std::vector<FileCase> FileCases()
@@ -59,19 +68,12 @@ std::vector<FileCase> FileCases()
     const std::vector<Raw> two = {{10, S("ten\0", 4)}, {20, S("twenty\0", 7)}};
     return {
         {"two records", Table(two), true, {{10, S("ten\0", 4)}, {20, S("twenty\0", 7)}, {30, {}}}},
-        {"first bytes not examined", Table(two, 2, 0x0100, 0xBEEF), true, {{20, S("twenty\0", 7)}}},
+        {"first bytes not examined", Table(two, 2, kVersion, 0xBEEF), true, {{20, S("twenty\0", 7)}}},
         {"version 0x0101", Table(two, 2, 0x0101), false, {}},
-        {"version 0x0001", Table(two, 2, 0x0001), false, {}},
         {"zero records", Table({}), true, {{0, {}}, {10, {}}}},
-        {"count 0 over records", Table(two, 0), true, {{10, {}}}},
-        {"count 1 of 2", Table(two, 1), true, {{10, S("ten\0", 4)}, {20, {}}}},
         {"empty file", "", false, {}},
-        {"short header", Table(two).substr(0, 7), false, {}},
-        {"count too large", Table(two, 3), true, {{10, S("ten\0", 4)}, {20, S("twenty\0", 7)}}},
         {"count 0xFFFFFFFF", Table(two, 0xFFFFFFFFu), true, {{20, S("twenty\0", 7)}}},
         {"length past the end", Table({{10, S("ten\0", 4)}, {20, "xy", 1}}), true, {{10, S("ten\0", 4)}, {20, {}}}},
-        {"length 0xFFFF", Table({{10, "abc", 0xFFFF - 3}}), true, {{10, {}}}},
-        {"half a record header", Table(two) + "\x05", true, {{10, S("ten\0", 4)}}},
         {"first id wins", Table({{5, S("one\0", 4)}, {5, S("two\0", 4)}}), true, {{5, S("one\0", 4)}}},
         {"ids above 65535 never match", Table({{0, S("z\0", 2)}}), true, {{0x10000, {}}, {0, S("z\0", 2)}}},
         {"empty text", Table({{1, ""}}), true, {{1, {}}}},   // found, but nothing to copy
@@ -149,58 +151,6 @@ TEST(StringTable, KernelFailuresLeaveNoTable)
     EXPECT_EQ(0u, String_Init(nullptr, path.c_str()));
 }
 
-// Source -> binary -> String_Get, and binary -> source again.
-TEST(StringTable, CompilerRoundTrip)
-{
-    const std::string source =
-        "# messages\n"
-        "100\tHello, world\n"
-        "\n"
-        "101\tFound ^2%s in ^1%s\\tcode ^3%d\r\n"
-        "7:raw\traw\\0bytes\\x01\\\\\n"
-        "65535\tline one\\nline two\n"
-        "8:raw\t\n";
-    std::vector<strtab::Record> records;
-    std::string error;
-    ASSERT_TRUE(strtab::ParseSource(source, records, error)) << error;
-    ASSERT_EQ(5u, records.size());
-    TempDir dir;
-    std::string path = dir.file("r.str");
-    dadatest::WriteFileBytes(path, strtab::Encode(records));
-    Loaded t(path);
-    ASSERT_TRUE(t.table);
-    const std::pair<DWORD, std::optional<std::string>> want[] = {
-        {100, S("Hello, world\0", 13)}, {101, S("Found ^2%s in ^1%s\tcode ^3%d\0", 29)},
-        {7, S("raw\0\0\0\0\0\0\0\0", 11)}, {65535, S("line one\nline two\0", 18)}, {8, {}}, {9, {}}};
-    for (const auto &[id, text] : want) EXPECT_EQ(text, t.get(id)) << id;
-
-    std::vector<strtab::Record> back;
-    size_t trailing = 1;
-    ASSERT_TRUE(strtab::Decode(dadatest::ReadFileBytes(path), back, trailing, error)) << error;
-    EXPECT_EQ(records, back);
-    EXPECT_EQ(0u, trailing);
-    EXPECT_EQ("100\tHello, world\n101\tFound ^2%s in ^1%s\\tcode ^3%d\n7:raw\traw\\0bytes\\x01\\\\\n"
-              "65535\tline one\\nline two\n8:raw\t\n",
-              strtab::FormatSource(back));
-}
-
-TEST(StringTable, CompilerRejectsBadSources)
-{
-    const char *bad[] = {"100 no tab\n", "x\ttext\n", "65536\ttext\n", "1\tbad \\q escape\n",
-                         "1\tends in \\\n", "1\t\\x4\n", "-1\ttext\n", "1:RAW\ttext\n"};
-    for (const char *src : bad) {
-        std::vector<strtab::Record> records;
-        std::string error;
-        EXPECT_FALSE(strtab::ParseSource(src, records, error)) << src;
-        EXPECT_EQ(0u, error.rfind("line 1: ", 0)) << error;
-    }
-    std::vector<strtab::Record> records;
-    size_t trailing;
-    std::string error;
-    EXPECT_FALSE(strtab::Decode(Table({{1, "ab", 2}}), records, trailing, error));
-    EXPECT_FALSE(strtab::Decode(Table({}, 0, 0x0101), records, trailing, error));
-}
-
 uint32_t Le(const std::string &s, size_t at, int bytes)
 {
     uint32_t v = 0;
@@ -212,14 +162,14 @@ uint32_t Le(const std::string &s, size_t at, int bytes)
 // else the first text of each id among the records that lie inside the data.
 std::optional<std::map<uint32_t, std::string>> Expected(const std::string &f)
 {
-    if (f.size() < 8 || Le(f, 2, 2) != 0x0100) return std::nullopt;
+    if (f.size() < 8 || Le(f, 2, 2) != kVersion) return std::nullopt;
     std::map<uint32_t, std::string> texts;
     size_t pos = 8;
     for (uint32_t i = 0, count = Le(f, 4, 4); i < count && f.size() - pos >= 4; ++i) {
         uint32_t len = Le(f, pos + 2, 2);
         if (len > f.size() - pos - 4) break;
         std::string text = f.substr(pos + 4, len);
-        for (char &c : text) c ^= 0x6E;
+        for (char &c : text) c ^= dada::strtab::kMask;
         if (size_t z = text.find('\0'); z != std::string::npos) std::fill(text.begin() + z, text.end(), '\0');
         texts.emplace(Le(f, pos, 2), text);
         pos += 4 + len;

@@ -26,10 +26,12 @@ TEST(CheckForFloppy, AMountedVolumeIsADisk)
     char windir[MAX_PATH];
     ASSERT_NE(0u, GetWindowsDirectoryA(windir, sizeof windir));
     windir[3] = '\0';   // "C:\"
-    ASSERT_TRUE(DefineDosDeviceA(0, "A:", windir)) << "cannot map a drive A:, error " << GetLastError();
-    EXPECT_EQ(1, CheckForFloppy('a'));
-    EXPECT_EQ(1, CheckForFloppy('A'));
-    DefineDosDeviceA(DDD_REMOVE_DEFINITION, "A:", windir);
+    for (const char *drive : {"A:", "B:"}) {
+        ASSERT_TRUE(DefineDosDeviceA(0, drive, windir)) << "cannot map " << drive << " error " << GetLastError();
+        EXPECT_EQ(1, CheckForFloppy(drive[0])) << drive;
+        EXPECT_EQ(1, CheckForFloppy(char(tolower(drive[0])))) << drive;
+        DefineDosDeviceA(DDD_REMOVE_DEFINITION, drive, windir);
+    }
 }
 
 } // namespace

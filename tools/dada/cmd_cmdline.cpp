@@ -2,6 +2,7 @@
 // parameters and items, and which option values it finds.
 #include "command.h"
 #include "dadada32.h"
+#include "dada/limits.h"
 
 #include <cstdio>
 #include <memory>
@@ -17,7 +18,8 @@ int RunCmdLine(const dadatool::Args &args)
 
     std::unique_ptr<CmdLine, void(WINAPI *)(CmdLine *)> line(CmdLineInit(args[0].c_str()), CmdLineEnd);
     if (!line) return dadatool::Fail("out of memory");
-    if (args[0].size() > 260) std::printf("(the line is cut to its first 261 bytes)\n");
+    if (args[0].size() > dada::kPathMax)
+        std::printf("(the line is cut to its first %u bytes)\n", unsigned(dada::kPathBuf));
 
     char item[300];
     std::printf("items:\n");

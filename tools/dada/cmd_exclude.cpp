@@ -2,6 +2,7 @@
 // profile file, edited and checked from a shell.
 #include "command.h"
 #include "dadada32.h"
+#include "dada/limits.h"
 
 #include <cstdio>
 #include <cstring>
@@ -59,7 +60,7 @@ public:
     // not the Windows folder); prints the failure and answers false.
     bool Open(const std::string &profile, bool mayCreate = false)
     {
-        char full[MAX_PATH];
+        char full[dada::kPathMax];
         DWORD n = GetFullPathNameA(profile.c_str(), sizeof full, full, nullptr);
         if (!n || n >= sizeof full) {
             dadatool::Fail("bad profile path " + profile);
@@ -96,10 +97,10 @@ bool Mask(const dadatool::Options &o, DWORD &mask)
     return true;
 }
 
-bool CopyField(char (&field)[261], const std::string &text, const char *what)
+bool CopyField(char (&field)[dada::kPathBuf], const std::string &text, const char *what)
 {
-    if (text.size() > 260) {
-        dadatool::Usage(std::string(what) + " is longer than 260 characters");
+    if (text.size() > dada::kPathMax) {
+        dadatool::Usage(std::string(what) + " is longer than " + std::to_string(dada::kPathMax) + " characters");
         return false;
     }
     std::strcpy(field, text.c_str());

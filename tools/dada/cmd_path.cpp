@@ -1,6 +1,7 @@
 // dada match / find / path / validate: the path-name functions from a shell.
 #include "command.h"
 #include "dadada32.h"
+#include "dada/limits.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,7 +12,7 @@
 
 namespace {
 
-constexpr DWORD kDefaultSize = 261;
+constexpr DWORD kDefaultSize = dada::kPathBuf;
 
 int RunMatch(const dadatool::Args &args)
 {
@@ -89,12 +90,12 @@ const std::map<std::string, PathOp> &PathOps()
              return InPlace(a[0], size, [&](char *b) { return NameAppendExtension(b, size, a[1].c_str()) != 0; });
          }}},
         {"file", {1, "PATH", [](A a, DWORD, bool) {
-             char out[261];
+             char out[dada::kPathBuf];
              NameReturnFile(a[0].c_str(), out);
              return PrintText(out);
          }}},
         {"ext", {1, "PATH", [](A a, DWORD, bool) {
-             char out[261];
+             char out[dada::kPathBuf];
              NameReturnExtension(a[0].c_str(), out, sizeof out);
              return PrintText(out);
          }}},
@@ -125,7 +126,7 @@ const std::map<std::string, PathOp> &PathOps()
              return 0;
          }}},
         {"separate", {1, "ITEM", [](A a, DWORD, bool) {
-             char folder[261], pattern[261];
+             char folder[dada::kPathBuf], pattern[dada::kPathBuf];
              NameSeparatePath(a[0].c_str(), folder, pattern);
              std::printf("folder\t%s\npattern\t%s\n", folder, pattern);
              return 0;

@@ -5,7 +5,7 @@
 namespace strtab {
 namespace {
 
-constexpr unsigned kVersion = 0x0100, kMask = 0x6E, kMaxField = 0xFFFF;
+using namespace dada::strtab;
 constexpr char kRawSuffix[] = ":raw";
 
 int HexDigit(char c)
@@ -83,17 +83,6 @@ bool ParseId(std::string_view field, unsigned &id)
     return id <= kMaxField;
 }
 
-void PutWord(std::string &out, unsigned v)
-{
-    out += static_cast<char>(v & 0xFF);
-    out += static_cast<char>((v >> 8) & 0xFF);
-}
-
-unsigned Word(std::string_view s, size_t at)
-{
-    return static_cast<unsigned char>(s[at]) | (static_cast<unsigned char>(s[at + 1]) << 8);
-}
-
 } // namespace
 
 bool ParseSource(std::string_view source, std::vector<Record> &records, std::string &error)
@@ -139,47 +128,35 @@ std::string FormatSource(const std::vector<Record> &records)
     return out;
 }
 
-std::string Encode(const std::vector<Record> &records)
-{
-    std::string out;
-    PutWord(out, 0);
-    PutWord(out, kVersion);
-    PutWord(out, records.size() & 0xFFFF);
-    PutWord(out, (records.size() >> 16) & 0xFFFF);
-    for (const auto &r : records) {
-        PutWord(out, r.id);
-        PutWord(out, static_cast<unsigned>(r.text.size()));
-        for (char c : r.text) out += static_cast<char>(c ^ kMask);
-    }
-    return out;
-}
-
 bool Decode(std::string_view file, std::vector<Record> &records, size_t &trailing, std::string &error)
 {
-    if (file.size() < 8) {
+    Header header;
+    if (!ReadHeader(file, header)) {
         error = "too short for a string-table header (" + std::to_string(file.size()) + " bytes)";
         return false;
     }
-    if (Word(file, 2) != kVersion) {
-        char v[8];
-        std::snprintf(v, sizeof v, "%04X", Word(file, 2));
-        error = std::string("not a string table of version 0100 (version ") + v + ")";
+    if (header.version != kVersion) {
+        char v[64];
+        std::snprintf(v, sizeof v, "not a string table of version %04X (version %04X)", kVersion,
+                      header.version);
+        error = v;
         return false;
     }
-    unsigned long count = Word(file, 4) | (static_cast<unsigned long>(Word(file, 6)) << 16);
-    size_t pos = 8;
-    for (unsigned long i = 0; i < count; ++i) {
-        if (file.size() - pos < 4 || file.size() - pos - 4 < Word(file, pos + 2)) {
-            error = "record " + std::to_string(i + 1) + " of " + std::to_string(count) +
+    const std::string_view data = file.substr(kHeaderBytes);
+    size_t pos = 0;
+    for (uint32_t i = 0; i < header.count; ++i) {
+        RecordView view;
+        if (!RecordAt(data, pos, view)) {
+            error = "record " + std::to_string(i + 1) + " of " + std::to_string(header.count) +
                     " runs past the end of the file";
             return false;
         }
-        Record r{Word(file, pos), std::string(file.substr(pos + 4, Word(file, pos + 2)))};
-        for (char &c : r.text) c = static_cast<char>(c ^ kMask);
-        pos += 4 + r.text.size();
+        Record r{view.id, std::string(data.substr(view.text, view.length))};
+        Mask(r.text.data(), r.text.size());
+        pos = view.text + view.length;
         records.push_back(std::move(r));
     }
-    trailing = file.size() - pos;
+    trailing = data.size() - pos;
     return true;
 }
 

@@ -64,5 +64,6 @@ using UniqueFind    = Owned<HANDLE, &FindClose>;            // FindFirstFile sea
 using UniqueLibrary = Owned<HMODULE, &FreeLibrary>;         // LoadLibrary
 using WindowDC      = Owned<HDC, &ReleaseDC, HWND>;         // GetDC(window)
 using UniqueGlobal  = Owned<HGLOBAL, &GlobalFree>;          // GlobalAlloc, not locked
+using UniqueFont    = Owned<HFONT, &DeleteObject>;          // CreateFont
 
 } // namespace dada

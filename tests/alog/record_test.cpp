@@ -1,7 +1,6 @@
 // ALOG_BuildLogRecord: the fields of a log line and the bounds of the buffer.
 #include <gtest/gtest.h>
 #include "dadada32.h"
-#include "texts.h"
 
 #include <cstring>
 #include <string>
@@ -12,19 +11,20 @@ std::string Build(WORD code, DWORD flags, const char *text, const char *extra,
                   const char *user, DWORD size = 512)
 {
     std::string buf(size + 16, '\x7f');   // canary bytes past the buffer
-    AlogRecord rec{};
-    rec.buffer = buf.data();
-    rec.bufferSize = size;
-    rec.flags = flags;
-    rec.eventCode = code;
-    rec.text = text;
-    rec.extraText = extra;
-    rec.userName = user;
+    AlogRecord rec{buf.data(), size, flags, code, text, extra, user};
     ALOG_BuildLogRecord(&rec);
     EXPECT_EQ(buf.substr(size), std::string(16, '\x7f')) << "wrote past the buffer";
     size_t len = strnlen(buf.data(), size);
     EXPECT_LT(len, size) << "not terminated inside the buffer";
     return buf.substr(0, len);
+}
+
+// The library's own resource string `id`.
+std::string LibraryText(UINT id)
+{
+    char buf[260] = "";
+    LoadStringA(GetModuleHandleA("DADADA32.dll"), id, buf, sizeof buf);
+    return buf;
 }
 
 // Every event code and the string its name comes from.
@@ -40,7 +40,7 @@ TEST(AlogRecord, EveryEventCodeHasItsName)
 {
     for (const auto &e : kEventNames)
         EXPECT_EQ(Build(e.code, 0, nullptr, nullptr, nullptr),
-                  std::string(dadatest::LibraryText(e.id)) + "\t\r\n")
+                  LibraryText(e.id) + "\t\r\n")
             << "code " << e.code;
 }
 
