@@ -6,6 +6,7 @@
 #include "FRAME/module.h"
 #include "dada/ascii.h"
 #include "dada/handle.h"
+#include "dada/limits.h"
 #include "resource.h"
 
 #include <cstring>
@@ -15,7 +16,7 @@ namespace {
 
 struct AlogHandle {
     DWORD        limitKb;
-    char         path[261];
+    char         path[dada::kPathBuf];
     DWORD        blockCount;
     DWORD        fileSize;
     ZKFILE       file;
@@ -52,7 +53,7 @@ class LogTurn {
 public:
     explicit LogTurn(const char *path)
     {
-        char full[MAX_PATH], longName[MAX_PATH];
+        char full[dada::kPathMax], longName[dada::kPathMax];
         DWORD n = GetFullPathNameA(path, sizeof full, full, nullptr);
         if (n == 0 || n >= sizeof full) lstrcpynA(full, path, sizeof full);
         n = GetLongPathNameA(full, longName, sizeof longName);
@@ -92,7 +93,7 @@ size_t FirstLineStart(const char *tail, size_t size)
 // "date<TAB>time<TAB>Activity log truncated..." CR LF, in the system locale.
 int BuildNotice(char *line, int size)
 {
-    char format[260], date[260], time[260];
+    char format[dada::kPathMax], date[dada::kPathMax], time[dada::kPathMax];
     if (!LoadStringA(dada::g_module, IDS_LOG_TRUNCATED, format, sizeof format)) format[0] = 0;
     if (!GetDateFormatA(LOCALE_SYSTEM_DEFAULT, 0, nullptr, nullptr, date, sizeof date)) date[0] = 0;
     if (!GetTimeFormatA(LOCALE_SYSTEM_DEFAULT, TIME_NOSECONDS | LOCALE_NOUSEROVERRIDE,
@@ -107,9 +108,7 @@ int BuildNotice(char *line, int size)
 
 } // namespace
 
-extern "C" {
-
-ALOGHANDLE WINAPI ALOG_Init(LPCSTR path, DWORD limitKb, AlogCallback callback, UINT_PTR callbackData)
+extern "C" ALOGHANDLE DADAAPI ALOG_Init(LPCSTR path, DWORD limitKb, AlogCallback callback, UINT_PTR callbackData)
 {
     auto *log = dada::BlockNew<AlogHandle>(dada::Block::Moveable);
     if (!log) return nullptr;
@@ -124,7 +123,7 @@ ALOGHANDLE WINAPI ALOG_Init(LPCSTR path, DWORD limitKb, AlogCallback callback, U
     return log;
 }
 
-void WINAPI ALOG_End(ALOGHANDLE handle)
+extern "C" void DADAAPI ALOG_End(ALOGHANDLE handle)
 {
     auto *log = static_cast<AlogHandle *>(handle);
     if (!log) return;
@@ -133,12 +132,12 @@ void WINAPI ALOG_End(ALOGHANDLE handle)
     dada::BlockFree(log);
 }
 
-void WINAPI ALOG_BlockWrite(ALOGHANDLE handle, DWORD count)
+extern "C" void DADAAPI ALOG_BlockWrite(ALOGHANDLE handle, DWORD count)
 {
     if (auto *log = static_cast<AlogHandle *>(handle)) log->blockCount = count;
 }
 
-DWORD WINAPI ALOG_Write(ALOGHANDLE handle, LPCSTR text)
+extern "C" DWORD DADAAPI ALOG_Write(ALOGHANDLE handle, LPCSTR text)
 {
     auto *log = static_cast<AlogHandle *>(handle);
     if (!log) return 0;
@@ -177,7 +176,7 @@ DWORD WINAPI ALOG_Write(ALOGHANDLE handle, LPCSTR text)
     return result;
 }
 
-DWORD WINAPI ALOG_TruncateLog(DWORD file, DWORD limitKb)
+extern "C" DWORD DADAAPI ALOG_TruncateLog(DWORD file, DWORD limitKb)
 {
     if (file == ZK_NOFILE) return 0;
     const ULONGLONG limit = static_cast<ULONGLONG>(limitKb) * 1024;
@@ -207,4 +206,3 @@ DWORD WINAPI ALOG_TruncateLog(DWORD file, DWORD limitKb)
     return result;
 }
 
-} // extern "C"

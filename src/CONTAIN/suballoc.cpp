@@ -361,9 +361,7 @@ SubHeap *NewHeap(SubHeap &h, HeapIndex &x, DWORD n)
 
 } // namespace
 
-extern "C" {
-
-void *WINAPI MemorySubAlloc(DWORD size)
+extern "C" void *DADAAPI MemorySubAlloc(DWORD size)
 {
     // An empty request still gets a piece of its own, so that no two pieces
     // ever share an address.
@@ -380,7 +378,7 @@ void *WINAPI MemorySubAlloc(DWORD size)
     return heap ? AllocateFrom(*heap, g_index[i], n) : nullptr;
 }
 
-DWORD WINAPI MemorySubFree(void *piece)
+extern "C" DWORD DADAAPI MemorySubFree(void *piece)
 {
     if (!g_heaps || !piece) return 0;
     const BYTE *p = static_cast<const BYTE *>(piece);
@@ -401,4 +399,3 @@ DWORD WINAPI MemorySubFree(void *piece)
     return 0;
 }
 
-} // extern "C"

@@ -208,7 +208,7 @@ INT_PTR CALLBACK ConnectProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 
 } // namespace
 
-extern "C" int WINAPI ConnectComputer(HWND owner, HKEY *key, LPCSTR computer)
+extern "C" int DADAAPI ConnectComputer(HWND owner, HKEY *key, LPCSTR computer)
 {
     if (!key) return CONNECT_FAILED;
     *key = nullptr;

@@ -103,7 +103,7 @@ INT_PTR CALLBACK NotifyProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 
 } // namespace
 
-extern "C" int WINAPI NotifyUser(const NotifyRequest *request)
+extern "C" int DADAAPI NotifyUser(const NotifyRequest *request)
 {
     if (!request || (request->owner && !IsWindow(request->owner))) return -1;
     return static_cast<int>(DialogBoxParamA(dada::g_module, MAKEINTRESOURCEA(IDD_NOTIFY), request->owner,

@@ -298,7 +298,7 @@ BOOL OpenPickFile(RemoteBrowseInfo &info)
 
 } // namespace
 
-extern "C" BOOL WINAPI IsShellAvailable(void)
+extern "C" BOOL DADAAPI IsShellAvailable(void)
 {
     IMalloc *allocator = nullptr;
     if (FAILED(SHGetMalloc(&allocator)) || !allocator) return FALSE;
@@ -306,7 +306,7 @@ extern "C" BOOL WINAPI IsShellAvailable(void)
     return TRUE;
 }
 
-extern "C" BOOL WINAPI FolderBrowseDialog(HWND owner, LPSTR path, DWORD size, DWORD titleId)
+extern "C" BOOL DADAAPI FolderBrowseDialog(HWND owner, LPSTR path, DWORD size, DWORD titleId)
 {
     if (!path || !size) return FALSE;
     char title[kTextBuffer] = "";
@@ -339,7 +339,7 @@ extern "C" BOOL WINAPI FolderBrowseDialog(HWND owner, LPSTR path, DWORD size, DW
     return TRUE;
 }
 
-extern "C" BOOL WINAPI FileBrowseDialog(RemoteBrowseInfo *info)
+extern "C" BOOL DADAAPI FileBrowseDialog(RemoteBrowseInfo *info)
 {
     if (!info) return FALSE;
     return ShellPickFile(*info) || OpenPickFile(*info);

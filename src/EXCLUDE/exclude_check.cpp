@@ -158,7 +158,7 @@ bool Covers(const ExcludeItem &item, SplitPath &path)
 
 using namespace dada::exclude;
 
-extern "C" DWORD WINAPI ExcludeCheck(EXCLUDEHANDLE handle, LPCSTR path, DWORD mask)
+extern "C" DWORD DADAAPI ExcludeCheck(EXCLUDEHANDLE handle, LPCSTR path, DWORD mask)
 {
     const List *list = FromHandle(handle);
     if (!list || !path || !mask) return EXCLUDE_NOTCOVERED;

@@ -144,7 +144,7 @@ void FinishBrowsePath(LPCSTR fileName, RemoteBrowseInfo *info)
 
 } // namespace dada::browse
 
-extern "C" INT WINAPI RemoteBrowse(RemoteBrowseInfo *info)
+extern "C" INT DADAAPI RemoteBrowse(RemoteBrowseInfo *info)
 {
     using namespace dada::browse;
     if (!info || !info->path) return kStartFailed;
