@@ -11,12 +11,13 @@ using dadatest::ReplyBlock;
 
 namespace {
 
-volatile LONG g_handlerDone = 0;
+volatile LONG g_handlerStarted = 0, g_handlerDone = 0;
 
 // Echoes; a request starting with 'S' makes it sleep 500 ms first.
 DWORD WINAPI Echo(DWORD, void *request, DWORD length, void **reply, DWORD *replyLength)
 {
     if (length && *static_cast<char *>(request) == 'S') {
+        InterlockedExchange(&g_handlerStarted, 1);
         Sleep(500);
         InterlockedExchange(&g_handlerDone, 1);
     }
@@ -194,9 +195,12 @@ DWORD WINAPI SendSleepy(void *conn)
 
 TEST_F(SelfServing, ShutdownWaitsForTheHandlerInProgress)
 {
+    InterlockedExchange(&g_handlerStarted, 0);
     InterlockedExchange(&g_handlerDone, 0);
     HANDLE t = CreateThread(nullptr, 0, SendSleepy, &conn_, 0, nullptr);
-    Sleep(150);
+    // The shutdown must come while the handler runs: wait until it has begun.
+    for (int waited = 0; !g_handlerStarted && waited < 10000; waited += 10) Sleep(10);
+    ASSERT_EQ(g_handlerStarted, 1) << "the request never reached its handler";
     NetService_ServiceShutdown(&svc_);
     EXPECT_EQ(g_handlerDone, 1) << "the shutdown returned while its handler still ran";
     WaitForSingleObject(t, INFINITE);
