@@ -14,7 +14,9 @@
 // after the caller unloaded it still has code to return to.
 #include "dadada32.h"
 #include "resource.h"
+#include "dada/limits.h"
 #include "DIALOGS/dialogs_internal.h"
+#include "FRAME/dialog_context.h"
 #include "dada/memblock.h"
 #include "FRAME/module.h"
 #include <commctrl.h>
@@ -25,7 +27,7 @@ namespace {
 using namespace dada::dialogs;
 
 constexpr SIZE_T kWorkerStack = 5120;
-constexpr int kTextBuffer = 260;           // the prompt, before and after formatting
+constexpr int kTextBuffer = dada::kPathMax;          // the prompt, before and after formatting
 constexpr WORD kWorkerDone = 1;            // the command the worker sends
 constexpr WORD kUnnamedControl = 0xFFFF;   // the id of the template's plain texts
 constexpr char kHighProp[] = "Wait1", kLowProp[] = "Wait2";
@@ -132,7 +134,7 @@ void TakeKey(ConnectContext &c, bool toCaller)
 
 void OnInit(HWND dialog, ConnectContext &c)
 {
-    StoreContext(dialog, kHighProp, kLowProp, &c);
+    dada::StoreDialogContext(dialog, kHighProp, kLowProp, &c);
     if (HWND prompt = PromptControl(dialog)) {
         char format[kTextBuffer], text[kTextBuffer];
         GetWindowTextA(prompt, format, sizeof format);
@@ -182,7 +184,7 @@ void OnCancel(HWND dialog, ConnectContext &c)
 
 INT_PTR CALLBACK ConnectProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto *c = static_cast<ConnectContext *>(LoadContext(dialog, kHighProp, kLowProp));
+    auto *c = static_cast<ConnectContext *>(dada::LoadDialogContext(dialog, kHighProp, kLowProp));
     switch (message) {
     case WM_INITDIALOG:
         OnInit(dialog, *reinterpret_cast<ConnectContext *>(lParam));

@@ -24,20 +24,6 @@ int LoadText(HINSTANCE module, UINT id, LPSTR buffer, int size)
     return n > 0 ? n : 0;
 }
 
-void StoreContext(HWND dialog, LPCSTR high, LPCSTR low, const void *context)
-{
-    const auto address = reinterpret_cast<UINT_PTR>(context);
-    SetPropA(dialog, high, reinterpret_cast<HANDLE>(address >> 16));
-    SetPropA(dialog, low, reinterpret_cast<HANDLE>(address & 0xFFFF));
-}
-
-void *LoadContext(HWND dialog, LPCSTR high, LPCSTR low)
-{
-    const auto h = reinterpret_cast<UINT_PTR>(GetPropA(dialog, high));
-    const auto l = reinterpret_cast<UINT_PTR>(GetPropA(dialog, low));
-    return reinterpret_cast<void *>((h << 16) | (l & 0xFFFF));
-}
-
 void FormatOne(LPSTR out, size_t size, LPCSTR format, UINT_PTR argument)
 {
     if (!out || !size) return;

@@ -12,12 +12,6 @@ HINSTANCE OwnerModule(HWND window);
 // does not have gives an empty text.  Answers the length loaded.
 int LoadText(HINSTANCE module, UINT id, LPSTR buffer, int size);
 
-// A dialog keeps the address of its working record in two window
-// properties: `high` holds address >> 16, `low` the low 16 bits.  Before
-// they are set the address reads as null.
-void StoreContext(HWND dialog, LPCSTR high, LPCSTR low, const void *context);
-void *LoadContext(HWND dialog, LPCSTR high, LPCSTR low);
-
 // wsprintfA with one argument, cut to fit `size` bytes (at a character
 // boundary, always terminated).
 void FormatOne(LPSTR out, size_t size, LPCSTR format, UINT_PTR argument);

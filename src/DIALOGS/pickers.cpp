@@ -7,6 +7,7 @@
 // keeps no state of its own between calls.
 #include "dadada32.h"
 #include "resource.h"
+#include "dada/limits.h"
 #include "DIALOGS/dialogs_internal.h"
 #include "dada/memblock.h"
 #include "FRAME/module.h"
@@ -29,8 +30,8 @@ namespace {
 
 using namespace dada::dialogs;
 
-constexpr DWORD kShellPath = MAX_PATH;        // what the shell writes into a display-name buffer
-constexpr int kTextBuffer = MAX_PATH;         // titles, prompts, file titles, filters
+constexpr DWORD kShellPath = dada::kPathMax;        // what the shell writes into a display-name buffer
+constexpr int kTextBuffer = dada::kPathMax;         // titles, prompts, file titles, filters
 constexpr char kFolderPickName[] = "MSH.HSM";
 // The kernel service's attribute bit for a folder: the starting-folder step
 // and the shell selection both go by it.

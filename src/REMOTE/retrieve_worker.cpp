@@ -13,13 +13,6 @@ namespace dada::xfer {
 
 namespace {
 
-DWORD ReplyField(const RetrieveContext &c, DWORD offset)
-{
-    DWORD v;
-    std::memcpy(&v, c.reply + offset, sizeof v);
-    return v;
-}
-
 void DropReply(RetrieveContext &c)
 {
     BlockFree(c.reply);
@@ -40,12 +33,12 @@ bool Exchange(RetrieveContext &c, DWORD minimum, DWORD success)
     c.reply = static_cast<BYTE *>(reply);
     c.replyLength = c.reply ? replyLength : 0;
     // Every minimum is at least the 8-byte header, so the code can be read.
-    if (sent == 0 && c.reply && c.replyLength >= minimum && ReplyField(c, 0) != XFER_REPLY_ERROR) {
+    if (sent == 0 && c.reply && c.replyLength >= minimum && Load<Header>(c.reply).code != XFER_REPLY_ERROR) {
         c.status = success;
         return true;
     }
     // No reply, or one too short to carry a status: the reply was bad.
-    const DWORD status = c.replyLength >= sizeof(Header) ? ReplyField(c, 4) : 0;
+    const DWORD status = c.replyLength >= sizeof(Header) ? Load<Header>(c.reply).value : 0;
     c.status = status ? status : XFER_E_BAD_REPLY;
     DropReply(c);
     return false;
@@ -75,13 +68,13 @@ bool Open(RetrieveContext &c)
         c.status = XFER_E_BAD_NAME;
         return false;
     }
-    const Header head{XFER_REQ_OPEN, static_cast<DWORD>(nameLength)};
-    std::memcpy(c.request, &head, sizeof head);
+    Put(c.request, Header{XFER_REQ_OPEN, static_cast<DWORD>(nameLength)});
     std::memcpy(c.request + kOpenHeader, file, nameLength);
     c.length = kOpenHeader + static_cast<DWORD>(nameLength);
     if (!Exchange(c, sizeof(OpenReply), XFER_PHASE_OPENED)) return false;
-    c.remoteFile = ReplyField(c, 4);
-    c.size = ReplyField(c, 8);
+    const OpenReply opened = Load<OpenReply>(c.reply);
+    c.remoteFile = opened.handle;
+    c.size = opened.size;
     DropReply(c);
     return c.remoteFile != kNoHandle;     // the status stays "opened"
 }
@@ -92,24 +85,24 @@ bool FetchChunk(RetrieveContext &c, DWORD remaining)
     for (DWORD attempt = 0; attempt < kChunkAttempts; ++attempt) {
         c.status = XFER_DONE;
         c.requested = std::min<DWORD>({remaining, c.size - c.offset, XFER_CHUNK});
-        const ReadRequest req{XFER_REQ_READ, c.remoteFile, c.offset, c.requested};
-        std::memcpy(c.request, &req, sizeof req);
-        c.length = sizeof req;
+        Put(c.request, ReadRequest{XFER_REQ_READ, c.remoteFile, c.offset, c.requested});
+        c.length = sizeof(ReadRequest);
         if (!Exchange(c, sizeof(ReadReply), XFER_PHASE_RECEIVED)) continue;
 
         const DWORD dataLength = c.replyLength - sizeof(ReadReply);
-        if (ReplyField(c, 4) != c.remoteFile || dataLength != c.requested) {
+        const ReadReply got = Load<ReadReply>(c.reply);
+        if (got.handle != c.remoteFile || dataLength != c.requested) {
             c.status = XFER_E_BAD_REPLY;
         } else {
             DWORD crc = XFER_CRC_SEED;
             CrcBuffer(c.reply + sizeof(ReadReply), dataLength, &crc);
-            if (crc != ReplyField(c, 12)) c.status = XFER_E_BAD_CHECKSUM;
+            if (crc != got.checksum) c.status = XFER_E_BAD_CHECKSUM;
         }
         if (c.status != XFER_PHASE_RECEIVED) {
             DropReply(c);
             continue;
         }
-        c.offset = ReplyField(c, 8);
+        c.offset = got.nextOffset;
         c.data = c.reply + sizeof(ReadReply);
         c.length = dataLength;
         return true;
@@ -139,9 +132,8 @@ bool Transfer(RetrieveContext &c)
 void CloseRemote(RetrieveContext &c, bool transferred)
 {
     const DWORD loopStatus = c.status;
-    const CloseRequest req{XFER_REQ_CLOSE, c.remoteFile};
-    std::memcpy(c.request, &req, sizeof req);
-    c.length = sizeof req;
+    Put(c.request, CloseRequest{XFER_REQ_CLOSE, c.remoteFile});
+    c.length = sizeof(CloseRequest);
     Exchange(c, sizeof(CloseRequest), XFER_DONE);
     DropReply(c);
     if (!transferred) c.status = loopStatus;

@@ -3,6 +3,8 @@
 // address lives in the window properties "Ptr1" (high part) and "Ptr2" (low
 // 16 bits) of the dialog and in the tree's user-data slot.
 #include "RFTREEVW/rftreevw.h"
+#include "DIALOGS/dialogs_internal.h"
+#include "FRAME/dialog_context.h"
 #include "FRAME/module.h"
 #include "REMOTE/binding.h"
 #include "resource.h"
@@ -20,30 +22,26 @@ constexpr INT kStartFailed = -1;
 
 RemoteBrowseInfo *InfoOf(HWND dialog)
 {
-    const UINT_PTR high = reinterpret_cast<UINT_PTR>(GetPropA(dialog, kHighProp));
-    const UINT_PTR low = reinterpret_cast<UINT_PTR>(GetPropA(dialog, kLowProp));
-    return reinterpret_cast<RemoteBrowseInfo *>((high << 16) | (low & 0xFFFF));
+    return static_cast<RemoteBrowseInfo *>(LoadDialogContext(dialog, kHighProp, kLowProp));
 }
 
 // Caption or prompt from a string of the owner's module; a string that is
 // not there leaves the template's text.
 void SetOwnerText(HWND window, HINSTANCE owner, DWORD id)
 {
-    char text[kSearchBuffer] = {};
-    if (LoadStringA(owner, id, text, kBrowsePath) > 0) SetWindowTextA(window, text);
+    char text[kSearchBuffer];
+    if (dialogs::LoadText(owner, id, text, kBrowsePath) > 0) SetWindowTextA(window, text);
 }
 
 void OnInitDialog(HWND dialog, RemoteBrowseInfo *info)
 {
-    const UINT_PTR address = reinterpret_cast<UINT_PTR>(info);
-    SetPropA(dialog, kHighProp, reinterpret_cast<HANDLE>(address >> 16));
-    SetPropA(dialog, kLowProp, reinterpret_cast<HANDLE>(address & 0xFFFF));
-    auto owner = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(info->owner, GWLP_HINSTANCE));
+    StoreDialogContext(dialog, kHighProp, kLowProp, info);
+    const HINSTANCE owner = dialogs::OwnerModule(info->owner);
     SetOwnerText(dialog, owner, info->titleId);
     SetOwnerText(GetDlgItem(dialog, IDC_BROWSE_PROMPT), owner, info->promptId);
     EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
     HWND tree = GetDlgItem(dialog, IDC_BROWSE_TREE);
-    SetWindowLongPtrA(tree, GWLP_USERDATA, static_cast<LONG_PTR>(address));
+    SetWindowLongPtrA(tree, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(info));
     if (!TreeInitImageList(tree)) {
         EndDialog(dialog, kStartFailed);
         return;

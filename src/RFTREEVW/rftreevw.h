@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include "dadada32.h"
+#include "dada/limits.h"
 
 namespace dada::browse {
 
@@ -31,7 +32,7 @@ constexpr int kImageWidth = 16, kImageHeight = 15;
 
 // Path buffers of the browser: 260 bytes, and one more for the search path
 // of an expansion.
-constexpr DWORD kBrowsePath = 260;
+constexpr DWORD kBrowsePath = dada::kPathMax;    // path buffers of the browser
 constexpr DWORD kSearchBuffer = kBrowsePath + 1;
 
 // What TreeAddItem answers for "." and "..": not an item, but not a refusal.
