@@ -22,6 +22,7 @@ struct AlogHandle {
     ZKFILE       file;
     AlogCallback callback;
     UINT_PTR     callbackData;
+    HANDLE       turn;   // the file's writers in every process take turns on it (LogTurn)
 };
 
 DWORD Notify(AlogHandle *log, DWORD event, ZKFILE file)
@@ -46,35 +47,40 @@ void OpenLog(AlogHandle *log)
 }
 
 // Writers in every process that append to one log file take turns: a named
-// mutex derived from the file's full long name (without letter case) is held
-// from the size check to the end of the write, so that lines neither
-// interleave nor get lost and a truncation by one keeps whole lines for all.
+// mutex derived from the file's full long name (without letter case), made
+// once per handle, is held from the size check to the end of the write, so
+// that lines neither interleave nor get lost and a truncation by one keeps
+// whole lines for all.
+HANDLE OpenTurn(const char *path)
+{
+    char full[dada::kPathMax], longName[dada::kPathMax];
+    DWORD n = GetFullPathNameA(path, sizeof full, full, nullptr);
+    if (n == 0 || n >= sizeof full) lstrcpynA(full, path, sizeof full);
+    n = GetLongPathNameA(full, longName, sizeof longName);
+    const char *name = n && n < sizeof longName ? longName : full;
+    unsigned long long hash = 14695981039346656037ull;   // FNV-1a
+    for (const char *p = name; *p; ++p) hash = (hash ^ BYTE(dada::AsciiUpper(*p == '/' ? '\\' : *p))) * 1099511628211ull;
+    char mutexName[64];
+    wsprintfA(mutexName, "Local\\DADADA32.alog.%08lX%08lX", DWORD(hash >> 32), DWORD(hash));
+    return CreateMutexA(nullptr, FALSE, mutexName);
+}
+
 class LogTurn {
 public:
-    explicit LogTurn(const char *path)
+    explicit LogTurn(HANDLE mutex)
     {
-        char full[dada::kPathMax], longName[dada::kPathMax];
-        DWORD n = GetFullPathNameA(path, sizeof full, full, nullptr);
-        if (n == 0 || n >= sizeof full) lstrcpynA(full, path, sizeof full);
-        n = GetLongPathNameA(full, longName, sizeof longName);
-        const char *name = n && n < sizeof longName ? longName : full;
-        unsigned long long hash = 14695981039346656037ull;   // FNV-1a
-        for (const char *p = name; *p; ++p) hash = (hash ^ BYTE(dada::AsciiUpper(*p == '/' ? '\\' : *p))) * 1099511628211ull;
-        char mutexName[64];
-        wsprintfA(mutexName, "Local\\DADADA32.alog.%08lX%08lX", DWORD(hash >> 32), DWORD(hash));
-        mutex_.reset(CreateMutexA(nullptr, FALSE, mutexName));
         // Abandoned by a writer that died: the turn is ours all the same.
-        if (mutex_ && WaitForSingleObject(mutex_.get(), INFINITE) == WAIT_FAILED) mutex_.reset();
+        if (mutex && WaitForSingleObject(mutex, INFINITE) != WAIT_FAILED) held_ = mutex;
     }
     ~LogTurn()
     {
-        if (mutex_) ReleaseMutex(mutex_.get());
+        if (held_) ReleaseMutex(held_);
     }
     LogTurn(const LogTurn &) = delete;
     LogTurn &operator=(const LogTurn &) = delete;
 
 private:
-    dada::UniqueHandle mutex_;
+    HANDLE held_ = nullptr;
 };
 
 // Start of the complete lines in a tail of `size` bytes: one past the first
@@ -116,6 +122,7 @@ extern "C" ALOGHANDLE DADAAPI ALOG_Init(LPCSTR path, DWORD limitKb, AlogCallback
         DWORD n = GetShortPathNameA(path, log->path, sizeof log->path);
         if (n == 0 || n >= sizeof log->path) lstrcpynA(log->path, path, sizeof log->path);
     }
+    log->turn = OpenTurn(log->path);
     log->limitKb = limitKb;
     log->callback = callback;
     log->callbackData = callbackData;
@@ -129,6 +136,7 @@ extern "C" void DADAAPI ALOG_End(ALOGHANDLE handle)
     if (!log) return;
     if (log->file != ZK_NOFILE) ZK_Close(log->file);
     log->file = ZK_NOFILE;
+    if (log->turn) CloseHandle(log->turn);
     dada::BlockFree(log);
 }
 
@@ -147,7 +155,7 @@ extern "C" DWORD DADAAPI ALOG_Write(ALOGHANDLE handle, LPCSTR text)
     // Another process may have appended since this one last wrote: its
     // bytes count towards the limit, and the line goes at the end as it is
     // now.  (A lone writer always stands at the end: nothing changes.)
-    LogTurn turn(log->path);
+    LogTurn turn(log->turn);
     const DWORD here = ZK_Seek(log->file, 0, ZK_SEEK_CURRENT);
     const DWORD end = ZK_Seek(log->file, 0, ZK_SEEK_END);
     if (here != 0xFFFFFFFFu && end != 0xFFFFFFFFu && end > here) log->fileSize += end - here;
