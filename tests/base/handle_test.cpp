@@ -4,12 +4,7 @@
 
 namespace {
 
-bool IsOpen(HANDLE h)
-{
-    DWORD flags;
-    return GetHandleInformation(h, &flags) != 0;
-}
-
+bool IsOpen(HANDLE h) { DWORD flags; return GetHandleInformation(h, &flags) != 0; }
 HANDLE NewEvent() { return CreateEventA(nullptr, TRUE, FALSE, nullptr); }
 
 // Each step on an owner of the first event, and which events are still
@@ -18,12 +13,7 @@ TEST(Handle, OwnershipSteps)
 {
     enum Step { Destroy, MoveOut, MoveIn, Reset, Release };
     const struct { Step step; bool firstOpen, secondOpen; } cases[] = {
-        {Destroy, false, true},
-        {MoveOut, false, true},
-        {MoveIn, false, false},
-        {Reset, false, false},
-        {Release, true, true},
-    };
+        {Destroy, false, true}, {MoveOut, false, true}, {MoveIn, false, false}, {Reset, false, false}, {Release, true, true}};
     for (const auto &c : cases) {
         HANDLE first = NewEvent(), second = NewEvent();
         ASSERT_TRUE(first && second);
@@ -59,15 +49,10 @@ TEST(Handle, NothingHeld)
 {
     EXPECT_FALSE(dada::UniqueHandle{});
     EXPECT_FALSE(dada::UniqueFind{INVALID_HANDLE_VALUE});
-    dada::UniqueFind missing{[] {
-        WIN32_FIND_DATAA fd;
-        return FindFirstFileA("Z:\\no\\such\\folder\\*", &fd);
-    }()};
-    EXPECT_FALSE(missing);
-    dada::UniqueLibrary lib{LoadLibraryA("kernel32.dll")};
-    EXPECT_TRUE(lib);
-    dada::WindowDC screen{nullptr, GetDC(nullptr)};
-    EXPECT_TRUE(screen);
+    WIN32_FIND_DATAA fd;
+    EXPECT_FALSE(dada::UniqueFind{FindFirstFileA("Z:\\no\\such\\folder\\*", &fd)});
+    EXPECT_TRUE(dada::UniqueLibrary{LoadLibraryA("kernel32.dll")});
+    EXPECT_TRUE((dada::WindowDC{nullptr, GetDC(nullptr)}));
 }
 
 } // namespace

@@ -66,10 +66,10 @@ TEST(Kernel, ExistsDeleteAttributes)
         EXPECT_EQ(ZK_GetAttributes(file.c_str(), &kv), 1u);
         EXPECT_EQ(kv & ~0x01u, a.kv & ~0x01u) << "win32 " << a.win32;  // wine may keep the archive bit
     }
-    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(ZK_Open(file.c_str(), ZK_OPEN_WRITE), ZK_NOFILE) << "read-only";
-    EXPECT_EQ(ZK_Create(file.c_str()), ZK_NOFILE) << "read-only";
-    EXPECT_EQ(ZK_Delete(file.c_str()), 0u) << "read-only";
+    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);   // read-only: read, but no write, create or delete
+    EXPECT_EQ(ZK_Open(file.c_str(), ZK_OPEN_WRITE), ZK_NOFILE);
+    EXPECT_EQ(ZK_Create(file.c_str()), ZK_NOFILE);
+    EXPECT_EQ(ZK_Delete(file.c_str()), 0u);
     ZKFILE ro = ZK_Open(file.c_str(), ZK_OPEN_READ);
     EXPECT_NE(ro, ZK_NOFILE);
     ZK_Close(ro);
@@ -108,10 +108,6 @@ TEST(Kernel, FaultHooks)
     }
     EXPECT_EQ(ZKT_OpenFiles(), 0);
 }
-
-} // namespace
-
-namespace {
 
 // Values the library did not hand out, or closed, are refused by every
 // service and touch no file; open files never share or soon repeat a value.

@@ -11,39 +11,12 @@
 #include <random>
 
 using dadatest::TempDir;
-using dada::strtab::kHeaderBytes;
-using dada::strtab::kRecordHeaderBytes;
+using dada::strtab::Encode;
 using dada::strtab::kVersion;
 
 namespace {
 
 using S = std::string;
-
-struct Raw {
-    uint16_t id;
-    std::string text;      // plain text; masked when written
-    int lengthDelta = 0;   // added to the stored length field
-};
-
-void Put16(std::string &s, size_t at, uint32_t v) { s[at] = char(v & 0xFF); s[at + 1] = char((v >> 8) & 0xFF); }
-
-// A file in the library's format, then bent: the first two bytes set and
-// each record's length field moved by its delta.
-std::string Table(const std::vector<Raw> &records, uint32_t count, unsigned version = kVersion, uint16_t first = 0)
-{
-    std::vector<dada::strtab::Record> plain;
-    for (const auto &r : records) plain.push_back({r.id, r.text});
-    std::string s = dada::strtab::Encode(plain, count, version);
-    Put16(s, 0, first);
-    size_t pos = kHeaderBytes;
-    for (const auto &r : records) {
-        Put16(s, pos + 2, uint32_t(r.text.size() + r.lengthDelta));
-        pos += kRecordHeaderBytes + r.text.size();
-    }
-    return s;
-}
-
-std::string Table(const std::vector<Raw> &records) { return Table(records, uint32_t(records.size())); }
 
 struct Loaded {
     StringTable *table = nullptr;
@@ -59,24 +32,17 @@ struct Loaded {
     }
 };
 
-// Named cases; MutatedFiles below covers counts, lengths and truncation at
-// large against a model reader.
+// Counts, lengths past the data, duplicate ids, empty texts, unexamined
+// first bytes and truncation are MutatedFiles' business (against a model).
 struct FileCase { const char *name; std::string bytes; bool loads; std::vector<std::pair<DWORD, std::optional<S>>> lookups; };
 
 std::vector<FileCase> FileCases()
 {
-    const std::vector<Raw> two = {{10, S("ten\0", 4)}, {20, S("twenty\0", 7)}};
+    const std::vector<dada::strtab::Record> two = {{10, S("ten\0", 4)}, {20, S("twenty\0", 7)}};
     return {
-        {"two records", Table(two), true, {{10, S("ten\0", 4)}, {20, S("twenty\0", 7)}, {30, {}}}},
-        {"first bytes not examined", Table(two, 2, kVersion, 0xBEEF), true, {{20, S("twenty\0", 7)}}},
-        {"version 0x0101", Table(two, 2, 0x0101), false, {}},
-        {"zero records", Table({}), true, {{0, {}}, {10, {}}}},
-        {"empty file", "", false, {}},
-        {"count 0xFFFFFFFF", Table(two, 0xFFFFFFFFu), true, {{20, S("twenty\0", 7)}}},
-        {"length past the end", Table({{10, S("ten\0", 4)}, {20, "xy", 1}}), true, {{10, S("ten\0", 4)}, {20, {}}}},
-        {"first id wins", Table({{5, S("one\0", 4)}, {5, S("two\0", 4)}}), true, {{5, S("one\0", 4)}}},
-        {"ids above 65535 never match", Table({{0, S("z\0", 2)}}), true, {{0x10000, {}}, {0, S("z\0", 2)}}},
-        {"empty text", Table({{1, ""}}), true, {{1, {}}}},   // found, but nothing to copy
+        {"two records", Encode(two), true, {{10, S("ten\0", 4)}, {20, S("twenty\0", 7)}, {30, {}}}},
+        {"version 0x0101", Encode(two, 2, 0x0101), false, {}},
+        {"ids above 65535 never match", Encode({{0, S("z\0", 2)}}), true, {{0x10000, {}}, {0, S("z\0", 2)}}},
     };
 }
 
@@ -101,7 +67,7 @@ TEST(StringTable, BoundedCopies)
 {
     TempDir dir;
     std::string path = dir.file("c.str");
-    dadatest::WriteFileBytes(path, Table({{1, S("hello\0", 6)}, {2, S("ab\0cd", 5)}, {3, ""}}));
+    dadatest::WriteFileBytes(path, Encode({{1, S("hello\0", 6)}, {2, S("ab\0cd", 5)}, {3, ""}}));
     Loaded t(path);
     ASSERT_TRUE(t.table);
     struct { DWORD id, size; bool nullDest; DWORD result; std::string bytes; } cases[] = {
@@ -125,7 +91,7 @@ TEST(StringTable, KernelFailuresLeaveNoTable)
 {
     TempDir dir;
     std::string path = dir.file("k.str");
-    dadatest::WriteFileBytes(path, Table({{1, S("x\0", 2)}}));
+    dadatest::WriteFileBytes(path, Encode({{1, S("x\0", 2)}}));
     {
         Loaded ok(path);
         EXPECT_TRUE(ok.table);
@@ -179,13 +145,13 @@ std::optional<std::map<uint32_t, std::string>> Expected(const std::string &f)
 
 std::string Mutant(std::mt19937 &rng)
 {
-    std::vector<Raw> records(rng() % 30);
+    std::vector<dada::strtab::Record> records(rng() % 30);
     for (auto &r : records) {
-        r.id = uint16_t(rng() % 40);
+        r.id = rng() % 40;
         r.text.resize(rng() % 40);
         for (char &c : r.text) c = char(rng() % 5 ? 'a' + rng() % 26 : 0);
     }
-    std::string f = Table(records);
+    std::string f = Encode(records);
     for (int n = 1 + rng() % 4; n; --n) {
         auto at = [&](size_t room) { return f.size() > room ? rng() % (f.size() - room) : 0; };
         switch (rng() % 6) {

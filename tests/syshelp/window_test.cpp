@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -42,10 +43,8 @@ TEST(CenterWindow, OnTheScreenOrOverAReference)
         if (ref) ASSERT_EQ(c.rx, RectOf(ref).left) << c.what;   // the reference really is where we put it
         CenterWindow(win.get(), c.rw == NotAWindow ? reinterpret_cast<HWND>(UINT_PTR(0x4321)) : ref.get());
         RECT r = RectOf(win);
-        EXPECT_EQ(c.x, r.left) << c.what;
-        EXPECT_EQ(c.y, r.top) << c.what;
-        EXPECT_EQ(c.w, r.right - r.left) << c.what;
-        EXPECT_EQ(c.h, r.bottom - r.top) << c.what;
+        EXPECT_EQ(std::make_tuple(c.x, c.y, c.w, c.h),
+                  std::make_tuple(int(r.left), int(r.top), int(r.right - r.left), int(r.bottom - r.top))) << c.what;
     }
 }
 
