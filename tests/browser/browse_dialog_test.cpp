@@ -21,6 +21,13 @@ constexpr int kOpen = 0, kClosed = 1, kComputer = 5, kFixed = 6;
 constexpr int kBigFolder = 600;
 const char kGeneric[] = "An error occured calling FormatMessage().Error Code";
 
+std::string BigName(int i)
+{
+    char name[64];
+    std::snprintf(name, sizeof name, "a-rather-long-entry-name-number-%04d.dat", i);
+    return name;
+}
+
 // C:\dadabrowse-PID with a few folders and files, made once.
 class Browse : public ::testing::Test {
 protected:
@@ -32,11 +39,7 @@ protected:
             CreateDirectoryA((root + d).c_str(), nullptr);
         for (const char *f : {"\\sub1\\a.txt", "\\sub1\\b.log", "\\sub1\\c.exe", "\\onlyfiles\\x.bin", "\\file.txt"})
             dadatest::WriteFileBytes(root + f, "x");
-        for (int i = 0; i < kBigFolder; ++i) {
-            char name[64];
-            std::snprintf(name, sizeof name, "\\big\\a-rather-long-entry-name-number-%04d.dat", i);
-            dadatest::WriteFileBytes(root + name, "");
-        }
+        for (int i = 0; i < kBigFolder; ++i) dadatest::WriteFileBytes(root + "\\big\\" + BigName(i), "");
     }
     static void TearDownTestSuite() { dadatest::RemoveTree("C:\\" + base_); }
 
@@ -58,14 +61,7 @@ protected:
     }
     static RemoteBrowseInfo Info(LPCSTR server, DWORD mode = 0, LPCSTR pattern = nullptr, DWORD filesOnly = 0)
     {
-        RemoteBrowseInfo info{};
-        info.server = server;
-        info.path = path_;
-        info.pathSize = sizeof path_;
-        info.mode = mode;
-        info.pattern = pattern;
-        info.filesOnly = filesOnly;
-        return info;
+        return {nullptr, server, path_, sizeof path_, mode, 0, 0, pattern, filesOnly, 0, 0};
     }
     static std::string base_;
     static char path_[260];
@@ -110,6 +106,30 @@ TEST_F(Browse, LocalFoldersByModeAndPattern)
 
 TEST_F(Browse, LocalTreeSelectionAndOk)
 {
+    // Selections: the path handed back and whether OK may be pressed, with
+    // and without filesOnly.
+    struct {
+        Path item;
+        std::string path;
+        bool ok, fileOk;
+    } selections[] = {
+        {{}, "", false, false},
+        {{"C:\\"}, "C:\\", true, false},
+        {Under({}), "C:\\" + base_, true, false},
+        {Under({"file.txt"}), "C:\\" + base_ + "\\file.txt", true, true},
+        {Under({"sub1", "deep"}), "C:\\" + base_ + "\\sub1\\deep", true, false},
+        {{}, "", false, false},
+    };
+    {
+        RemoteBrowseInfo files = Info(nullptr, 0, nullptr, 1);
+        Session f(files);
+        ASSERT_TRUE(f.open());
+        for (const auto &sel : selections) {
+            f.select(Reach(f, sel.item));
+            EXPECT_EQ(f.okEnabled(), sel.fileOk) << "files only: " << sel.path;
+        }
+    }
+
     RemoteBrowseInfo info = Info(nullptr);
     Session s(info);
     ASSERT_TRUE(s.open());
@@ -120,19 +140,6 @@ TEST_F(Browse, LocalTreeSelectionAndOk)
     EXPECT_NE(std::find(root.children.begin(), root.children.end(), "C:\\"), root.children.end());
     EXPECT_EQ(std::find(root.children.begin(), root.children.end(), "Z:\\"), root.children.end());
 
-    // Selections: the path handed back and whether OK may be pressed.
-    struct {
-        Path item;
-        std::string path;
-        bool ok;
-    } selections[] = {
-        {{}, "", false},
-        {{"C:\\"}, "C:\\", true},
-        {Under({}), "C:\\" + base_, true},
-        {Under({"file.txt"}), "C:\\" + base_ + "\\file.txt", true},
-        {Under({"sub1", "deep"}), "C:\\" + base_ + "\\sub1\\deep", true},
-        {{}, "", false},
-    };
     for (const auto &sel : selections) {
         HTREEITEM item = Reach(s, sel.item);
         ASSERT_TRUE(item) << sel.path;
@@ -165,18 +172,6 @@ TEST_F(Browse, LocalTreeSelectionAndOk)
     EXPECT_EQ(info.folderChosen, 1u);
 }
 
-TEST_F(Browse, FilesOnlyEnablesOkForFiles)
-{
-    RemoteBrowseInfo info = Info(nullptr, 0, nullptr, 1);
-    Session s(info);
-    ASSERT_TRUE(s.open());
-    for (const auto &[item, ok] : std::vector<std::pair<Path, bool>>{
-             {{"C:\\"}, false}, {Under({"sub1"}), false}, {Under({"sub1", "a.txt"}), true}, {{}, false}}) {
-        s.select(Reach(s, item));
-        EXPECT_EQ(s.okEnabled(), ok) << (item.empty() ? "root" : item.back());
-    }
-}
-
 TEST_F(Browse, LocalSearchFailureShowsThePlatformText)
 {
     const std::string gone = "C:\\" + base_ + "\\gone";
@@ -206,6 +201,10 @@ protected:
         beta_ = new dadatest::Machine("BETA", {"dada.exe", "serve"});
         script_ = new dadatest::Machine("SCRIPT", {"script_peer.exe"});
         hosts_ = new dadatest::TempDir;
+        UseOurHosts();
+    }
+    static void UseOurHosts()
+    {
         dadatest::UseHosts(hosts_->file("hosts.ini"), "BETA=127.0.0.1:" + std::to_string(beta_->port()) +
                                                           "\r\nSCRIPT=127.0.0.1:" + std::to_string(script_->port()) + "\r\n");
     }
@@ -241,11 +240,7 @@ TEST_F(RemoteBrowse, ServerFoldersComeInBatches)
     s.expand(big);
     Item all = s.read(big);
     ASSERT_EQ(all.children.size(), size_t(kBigFolder)) << "every batch arrives";
-    for (int i = 0; i < kBigFolder; i += 97) {
-        char name[64];
-        std::snprintf(name, sizeof name, "a-rather-long-entry-name-number-%04d.dat", i);
-        EXPECT_EQ(all.children[i], name);
-    }
+    for (int i = 0; i < kBigFolder; i += 97) EXPECT_EQ(all.children[i], BigName(i));
     s.expand(Reach(s, Under({"emptydir"})));
     EXPECT_TRUE(s.read(s.find(Under({"emptydir"}))).button) << "an empty remote folder keeps its button";
     EXPECT_TRUE(s.takeBoxes().empty());
@@ -351,9 +346,7 @@ TEST_F(RemoteBrowse, UnreachableServersShowTheGenericBox)
     EXPECT_EQ(boxes[0].caption, "Generic");
     EXPECT_TRUE(s.read(item).children.empty());
     EXPECT_EQ(s.press(IDCANCEL), 0);
-    hosts_->path();
-    dadatest::UseHosts(hosts_->file("hosts.ini"), "BETA=127.0.0.1:" + std::to_string(beta_->port()) +
-                                                      "\r\nSCRIPT=127.0.0.1:" + std::to_string(script_->port()) + "\r\n");
+    UseOurHosts();
 }
 
 } // namespace

@@ -1,26 +1,15 @@
 #include "browse_driver.h"
+#include "dialogdriver.h"
 
 #include <gtest/gtest.h>
 
 namespace browsetest {
 
+using dadatest::TextOf;
+
 namespace {
 
 constexpr DWORD kPoll = 10;
-
-std::string WindowText(HWND w)
-{
-    char text[1024] = {};
-    GetWindowTextA(w, text, sizeof text);
-    return text;
-}
-
-bool IsDialogClass(HWND w)
-{
-    char cls[32] = {};
-    GetClassNameA(w, cls, sizeof cls);
-    return lstrcmpA(cls, "#32770") == 0;
-}
 
 struct Found {
     HWND browse = nullptr;
@@ -30,7 +19,7 @@ struct Found {
 BOOL CALLBACK Collect(HWND w, LPARAM p)
 {
     auto &found = *reinterpret_cast<Found *>(p);
-    if (!IsWindowVisible(w) || !IsDialogClass(w)) return TRUE;
+    if (!IsWindowVisible(w) || !dadatest::IsDialog(w)) return TRUE;
     if (GetDlgItem(w, 1000)) found.browse = w;   // the tree control is the browse dialog's
     else found.boxes.push_back(w);
     return TRUE;
@@ -83,8 +72,7 @@ void Session::closeBoxes()
     Found found;
     EnumThreadWindows(threadId_, Collect, reinterpret_cast<LPARAM>(&found));
     for (HWND box : found.boxes) {
-        Box b{WindowText(box), WindowText(GetDlgItem(box, 0xFFFF))};
-        boxes_.push_back(b);
+        boxes_.push_back({TextOf(box), TextOf(GetDlgItem(box, 0xFFFF))});
         PostMessageA(box, WM_COMMAND, IDOK, 0);
         for (DWORD waited = 0; IsWindow(box) && waited < kActionLimit; waited += kPoll) Sleep(kPoll);
     }
@@ -109,15 +97,21 @@ void Session::act(const std::function<void()> &action)
     };
     HANDLE t = CreateThread(nullptr, 0, Call::Run, const_cast<std::function<void()> *>(&action), 0, nullptr);
     ASSERT_TRUE(t);
-    DWORD waited = 0;
-    while (WaitForSingleObject(t, kPoll) == WAIT_TIMEOUT) {
-        closeBoxes();
-        if ((waited += kPoll) > kActionLimit) {
-            ADD_FAILURE() << "the dialog did not finish an action in time: cancelled";
-            PostMessageA(dialog_, WM_COMMAND, IDCANCEL, 0);
-        }
+    if (!settle(t)) {
+        ADD_FAILURE() << "the dialog did not finish an action in time: cancelled";
+        PostMessageA(dialog_, WM_COMMAND, IDCANCEL, 0);
+        settle(t);
     }
     CloseHandle(t);
+}
+
+bool Session::settle(HANDLE t)
+{
+    for (DWORD waited = 0; WaitForSingleObject(t, kPoll) == WAIT_TIMEOUT; waited += kPoll) {
+        closeBoxes();
+        if (waited > kActionLimit) return false;
+    }
+    return true;
 }
 
 bool Session::okEnabled() const { return IsWindowEnabled(GetDlgItem(dialog_, IDOK)) != FALSE; }
@@ -127,7 +121,7 @@ HTREEITEM Session::find(const std::vector<std::string> &path) const
     HTREEITEM item = Next(tree_, nullptr, TVGN_ROOT);
     for (const std::string &name : path) {
         HTREEITEM child = item ? Next(tree_, item, TVGN_CHILD) : nullptr;
-        while (child && read(child).text != name) child = Next(tree_, child, TVGN_NEXT);
+        while (child && dadatest::TreeItemText(tree_, child) != name) child = Next(tree_, child, TVGN_NEXT);
         item = child;
     }
     return item;
@@ -136,27 +130,9 @@ HTREEITEM Session::find(const std::vector<std::string> &path) const
 Item Session::read(HTREEITEM item) const
 {
     Item out;
-    char text[300] = {};
-    TVITEMA t{};
-    t.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN;
-    t.hItem = item;
-    t.pszText = text;
-    t.cchTextMax = sizeof text;
-    if (!item || !SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&t))) return out;
-    out.text = text;
-    out.image = t.iImage;
-    out.selected = t.iSelectedImage;
-    out.button = t.cChildren != 0;
-    for (HTREEITEM c = Next(tree_, item, TVGN_CHILD); c; c = Next(tree_, c, TVGN_NEXT)) {
-        TVITEMA ct{};
-        char name[300] = {};
-        ct.mask = TVIF_HANDLE | TVIF_TEXT;
-        ct.hItem = c;
-        ct.pszText = name;
-        ct.cchTextMax = sizeof name;
-        SendMessageA(tree_, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&ct));
-        out.children.push_back(name);
-    }
+    out.text = dadatest::TreeItemText(tree_, item, &out.image, &out.selected, &out.button);
+    for (HTREEITEM c = item ? Next(tree_, item, TVGN_CHILD) : nullptr; c; c = Next(tree_, c, TVGN_NEXT))
+        out.children.push_back(dadatest::TreeItemText(tree_, c));
     return out;
 }
 
@@ -174,14 +150,9 @@ void Session::key(HTREEITEM item, WPARAM vk)
 INT Session::press(int id)
 {
     PostMessageA(dialog_, WM_COMMAND, id, 0);
-    for (DWORD waited = 0; WaitForSingleObject(thread_, kPoll) == WAIT_TIMEOUT; waited += kPoll) {
-        closeBoxes();
-        if (waited > kActionLimit) {
-            ADD_FAILURE() << "the dialog did not end";
-            return -2;
-        }
-    }
-    return result_;
+    if (settle(thread_)) return result_;
+    ADD_FAILURE() << "the dialog did not end";
+    return -2;
 }
 
 } // namespace browsetest

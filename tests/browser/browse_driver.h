@@ -55,6 +55,8 @@ public:
 private:
     void key(HTREEITEM item, WPARAM vk);
     void act(const std::function<void()> &action);
+    // Waits for `t`, closing the boxes the dialog opens; false after kActionLimit.
+    bool settle(HANDLE t);
     void closeBoxes();
     static DWORD WINAPI Run(LPVOID self);
 

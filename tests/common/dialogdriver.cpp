@@ -6,15 +6,19 @@ namespace {
 constexpr DWORD kPollMs = 20;
 }
 
+bool IsDialog(HWND w)
+{
+    char cls[16];
+    return GetClassNameA(w, cls, sizeof cls) && lstrcmpA(cls, "#32770") == 0;
+}
+
 std::vector<HWND> ProcessDialogs()
 {
     std::vector<HWND> found;
     EnumWindows([](HWND w, LPARAM p) -> BOOL {
         DWORD pid = 0;
-        char cls[16];
         GetWindowThreadProcessId(w, &pid);
-        if (pid == GetCurrentProcessId() && IsWindowVisible(w) && GetClassNameA(w, cls, sizeof cls) &&
-            lstrcmpA(cls, "#32770") == 0)
+        if (pid == GetCurrentProcessId() && IsWindowVisible(w) && IsDialog(w))
             reinterpret_cast<std::vector<HWND> *>(p)->push_back(w);
         return TRUE;
     }, reinterpret_cast<LPARAM>(&found));
@@ -34,6 +38,21 @@ std::string TextOf(HWND window)
 }
 
 std::string ItemText(HWND dialog, int id) { return TextOf(GetDlgItem(dialog, id)); }
+
+std::string TreeItemText(HWND tree, HTREEITEM item, int *image, int *selected, bool *children)
+{
+    char text[300] = "";
+    TVITEMA t{};
+    t.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN;
+    t.hItem = item;
+    t.pszText = text;
+    t.cchTextMax = sizeof text;
+    if (!item || !SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&t))) return "";
+    if (image) *image = t.iImage;
+    if (selected) *selected = t.iSelectedImage;
+    if (children) *children = t.cChildren != 0;
+    return text;
+}
 
 bool WaitUntil(const std::function<bool()> &done, DWORD ms)
 {

@@ -9,6 +9,7 @@
 //   d.finish();  EXPECT_EQ(1, d.handled());  EXPECT_FALSE(d.timedOut());
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 #include <functional>
 #include <string>
 #include <vector>
@@ -37,12 +38,16 @@ private:
     volatile bool timedOut_ = false;
 };
 
-// The visible dialogs (#32770) of this process, newest first.
+// A dialog-class (#32770) window; the visible ones of this process, newest first.
+bool IsDialog(HWND window);
 std::vector<HWND> ProcessDialogs();
 // Posts the command of control `id`, as a click on it would.
 void Press(HWND dialog, int id);
 std::string TextOf(HWND window);
 std::string ItemText(HWND dialog, int id);
+// The text of a tree-view item; with `image`, its image index too.
+std::string TreeItemText(HWND tree, HTREEITEM item, int *image = nullptr, int *selected = nullptr,
+                         bool *children = nullptr);
 // Polls `done` every 20 ms for up to `ms`; answers its last value.
 bool WaitUntil(const std::function<bool()> &done, DWORD ms = 5000);
 

@@ -10,20 +10,15 @@ namespace {
 
 using namespace dadatest;
 
-enum Action { kPressOk, kPressYes, kPressNo, kEscape, kCloseBox };
+// Escape, the close box, or else a click on the control of that id.
+constexpr int kEscape = -1, kCloseBox = -2;
 
-void Act(HWND dialog, Action action)
+void Act(HWND dialog, int action)
 {
-    switch (action) {
-    case kPressOk: Press(dialog, IDOK); break;
-    case kPressYes: Press(dialog, IDC_NOTIFY_YES); break;
-    case kPressNo: Press(dialog, IDC_NOTIFY_NO); break;
-    case kEscape:
-        PostMessageA(GetFocus() ? GetFocus() : dialog, WM_KEYDOWN, VK_ESCAPE, 0);
-        PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
-        break;
-    case kCloseBox: PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); break;
-    }
+    if (action == kCloseBox) return void(PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0));
+    if (action != kEscape) return Press(dialog, action);
+    PostMessageA(GetFocus() ? GetFocus() : dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
 }
 
 // What the dialog showed.
@@ -60,25 +55,25 @@ TEST(NotifyUser, ButtonsTextsAndEndCodes)
     const struct {
         const char *what;
         DWORD message; UINT_PTR value; DWORD yes, no;
-        Action action;
+        int action;
         int result;
         const char *text, *yesCaption, *noCaption;
         bool ok;
     } cases[] = {
-        {"6 and 7 keep the template's captions", IDS_CALLER_REPLACE, 0, 6, 7, kPressYes, 1,
+        {"6 and 7 keep the template's captions", IDS_CALLER_REPLACE, 0, 6, 7, IDC_NOTIFY_YES, 1,
          "Replace the old definitions?", "&Yes", "&No", false},
-        {"captions from the caller, No", IDS_CALLER_REPLACE, 0, IDS_CALLER_YES, IDS_CALLER_NO, kPressNo, 2,
+        {"captions from the caller, No", IDS_CALLER_REPLACE, 0, IDS_CALLER_YES, IDS_CALLER_NO, IDC_NOTIFY_NO, 2,
          "Replace the old definitions?", "&Replace", "&Keep", false},
-        {"yesId 0 leaves only OK", IDS_CALLER_PLAIN, 0, 0, IDS_CALLER_NO, kPressOk, 1,
+        {"yesId 0 leaves only OK", IDS_CALLER_PLAIN, 0, 0, IDS_CALLER_NO, IDOK, 1,
          "Nothing to report.", "-", "-", true},
-        {"noId 0 leaves only OK", IDS_CALLER_PLAIN, 0, 6, 0, kPressOk, 1, "Nothing to report.", "-", "-", true},
+        {"noId 0 leaves only OK", IDS_CALLER_PLAIN, 0, 6, 0, IDOK, 1, "Nothing to report.", "-", "-", true},
         {"a value fills the placeholder; Escape", IDS_CALLER_COUNT, 5, 0, 0, kEscape, 2,
          "5 files were infected.", "-", "-", true},
         {"value 0 shows the placeholder; close box", IDS_CALLER_COUNT, 0, 0, 0, kCloseBox, 2,
          "%d files were infected.", "-", "-", true},
         {"a string placeholder takes an address", IDS_CALLER_FOLDER, reinterpret_cast<UINT_PTR>(folder), 6, 7,
          kEscape, 2, "Folder: C:\\Scan", "&Yes", "&No", false},
-        {"a missing string is empty", 4242, 0, 0, 0, kPressOk, 1, "", "-", "-", true},
+        {"a missing string is empty", 4242, 0, 0, 0, IDOK, 1, "", "-", "-", true},
     };
     dialogstest::Owner owner;
     ASSERT_TRUE(owner.window);

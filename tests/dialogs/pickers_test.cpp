@@ -10,7 +10,6 @@
 #include <commctrl.h>
 #include <dlgs.h>
 #include <shlobj.h>
-#include <algorithm>
 #include <set>
 #include <string>
 
@@ -31,7 +30,7 @@ struct ShellGone {
 
 std::string Lower(std::string s)
 {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    CharLowerA(s.data());
     return s;
 }
 
@@ -43,14 +42,8 @@ void ShellSelect(HWND browser, const std::string &path)
     HWND tree = FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
     WaitUntil([&] {
         SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
-        char text[MAX_PATH] = "";
-        TVITEMA item{};
-        item.mask = TVIF_TEXT;
-        item.hItem = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        return item.hItem && SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) &&
-               Lower(text) == name;
+        HTREEITEM caret = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+        return caret && Lower(TreeItemText(tree, caret)) == name;
     }, 15000);
     Sleep(100);
 }
