@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <vector>
 
 using dadatest::Machine;
@@ -168,6 +169,29 @@ TEST_F(Hostile, HeldConnectionsDoNotShutOutARealClient)
         closesocket(s);
     }
     EXPECT_GE(dropped, kHeld - int(z::kMaxConnectionsPerPeer));
+    EXPECT_EQ(LibraryEcho(), NETSVC_OK);
+}
+
+// Random bytes, before the handshake and as frames after it (some with our
+// magic and version, some with an oversized length): refused, and the
+// server still serves.
+TEST_F(Hostile, GarbageOnTheWireDoesNotHurtTheServer)
+{
+    std::mt19937 rng(1234);
+    const BYTE header[8] = {'Z', 'D', 'U', 'R', 1, 0, 1, 0};
+    for (int round = 0; round < 300; ++round) {
+        SOCKET s = Raw();
+        ASSERT_NE(s, INVALID_SOCKET);
+        if (round % 2) Opening(s, false, kSecret);
+        std::vector<BYTE> junk(rng() % 200);
+        for (BYTE &b : junk) b = static_cast<BYTE>(rng());
+        if (round % 3 == 0 && junk.size() >= 24) {
+            std::memcpy(junk.data(), header, 8);
+            if (round % 6 == 3) junk[23] = 0x7F;
+        }
+        SendAll(s, junk.data(), junk.size());
+        closesocket(s);
+    }
     EXPECT_EQ(LibraryEcho(), NETSVC_OK);
 }
 

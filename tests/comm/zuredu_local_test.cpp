@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <cstring>
+#include <tuple>
 
 using dadatest::ReplyBlock;
 
@@ -52,11 +53,8 @@ TEST(Wire, HeadersRoundTripAndGarbageIsRefused)
     const HeaderBytes b = EncodeHeader({Kind::Reply, 4097, 9, NETSVC_E_NO_HANDLER, 1234});
     FrameHeader back{};
     ASSERT_TRUE(DecodeHeader(b, back));
-    EXPECT_EQ(back.kind, Kind::Reply);
-    EXPECT_EQ(back.packetType, 4097u);
-    EXPECT_EQ(back.sequence, 9u);
-    EXPECT_EQ(back.status, NETSVC_E_NO_HANDLER);
-    EXPECT_EQ(back.length, 1234u);
+    EXPECT_TRUE(std::tie(back.kind, back.packetType, back.sequence, back.status, back.length) ==
+                std::make_tuple(Kind::Reply, 4097u, 9u, DWORD(NETSVC_E_NO_HANDLER), 1234u));
     // magic, version, kind 0, kind 3, length 16 MB + 1234: over the limit
     struct { size_t offset; BYTE value; } bad[] = {{0, 'X'}, {4, 2}, {6, 0}, {6, 3}, {23, 0x01}};
     for (const auto &c : bad) {

@@ -12,7 +12,7 @@ namespace {
 
 TEST(RetrieveExit, ManyProcessesNoCrash)
 {
-    constexpr int kRounds = 25, kAtOnce = 4;
+    constexpr int kRounds = 10, kAtOnce = 4;
     Machine server("SERVER", {"dada.exe", "serve"});
     ASSERT_TRUE(server.running());
     server.useHosts();

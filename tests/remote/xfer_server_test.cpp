@@ -9,22 +9,16 @@ using dada::xfer::FileTransferHandler;
 
 namespace {
 
-TEST(CrcBuffer, KnownValuesAndChaining)
+// Fixed points of the seed and the common CRC-32, then every length, alignment
+// and a carried-over register against the byte-at-a-time definition.
+TEST(CrcBuffer, KnownValuesAndModel)
 {
     struct { std::string text; DWORD seed, want; } cases[] = {
-        {"abc", XFER_CRC_SEED, 0x72D9FFB5u},     {"", XFER_CRC_SEED, XFER_CRC_SEED},
-        {"123456789", 0xFFFFFFFFu, ~0xCBF43926u}, // the common CRC-32, uncomplemented
-        {std::string(1, '\0'), 0, 0},             {"\x01", 0, 0x77073096u},
-        {"\x01", 0x77073096u, 0x6E1C01D7u},
+        {"abc", XFER_CRC_SEED, 0x72D9FFB5u}, {"", XFER_CRC_SEED, XFER_CRC_SEED},
+        {"123456789", 0xFFFFFFFFu, ~0xCBF43926u},   // uncomplemented
     };
     for (const auto &c : cases) EXPECT_EQ(Crc(c.text.data(), DWORD(c.text.size()), c.seed), c.want) << c.text;
-    const std::string text = "the quick brown fox jumps over the lazy dog";
-    for (size_t cut = 0; cut <= text.size(); cut += 7)   // the register carries over
-        EXPECT_EQ(Crc(text.data() + cut, DWORD(text.size() - cut), Crc(text.data(), DWORD(cut))),
-                  Crc(text.data(), DWORD(text.size())));
     CrcBuffer("abc", 3, nullptr);   // no variable: nothing happens
-
-    // Every length and alignment against the byte-at-a-time definition.
     BYTE bytes[300];
     for (size_t i = 0; i < sizeof bytes; ++i) bytes[i] = BYTE(i * 131 + (i >> 3));
     for (DWORD start = 0; start < 8; ++start)
@@ -139,22 +133,16 @@ TEST_F(TransferServer, MalformedRequestsGetAnEightByteError)
     EXPECT_EQ(FileTransferHandler(0, "", 0, nullptr, &b.length), 0u);   // nowhere to put a reply
 }
 
-TEST_F(TransferServer, OpenMapsEveryNameForm)
+TEST_F(TransferServer, OpenRepliesForEachOutcome)
 {
     const std::string rest = path_.substr(2), drive = path_.substr(0, 1);
     std::string unterminated = OpenRequest(path_);
     unterminated.back() = 'x';
     struct { std::string request; DWORD status; } cases[] = {
-        {OpenRequest(path_), 0},
-        {OpenRequest(drive + rest), 0},
-        {OpenRequest("\\\\machine\\" + drive + rest), 0},
-        {OpenRequest("\\\\machine\\" + path_), 0},
-        {OpenRequest("\\\\\\" + path_), 0},
+        // name forms beyond these are the mapping table's; here each outcome once
+        {OpenRequest(path_), 0}, {OpenRequest(drive + rest), 0}, {OpenRequest("\\\\machine\\" + drive + rest), 0},
         {OpenRequest(rest), XFER_E_BAD_NAME},   // a lone leading backslash
-        {OpenRequest("\\\\machine"), XFER_E_BAD_NAME},
-        {OpenRequest(drive + "$" + rest), XFER_E_OPEN},
-        {OpenRequest(path_ + ".missing"), XFER_E_OPEN},
-        {OpenRequest(drive + std::string(300, 'a')), XFER_E_BAD_NAME},
+        {OpenRequest(drive + "$" + rest), XFER_E_OPEN}, {OpenRequest(path_ + ".missing"), XFER_E_OPEN},
         {unterminated, XFER_E_BAD_NAME},
     };
     for (const auto &c : cases) {
