@@ -71,39 +71,28 @@ TEST_F(AlogTruncate, KeepsCompleteLinesOfTheTail)
     }
 }
 
-TEST_F(AlogTruncate, TailStartingAtALineKeepsThatLine)
+// A tail starting with the previous line's CR LF keeps the next line; a tail
+// without a line end keeps only the notice; limit 0 or a file within the
+// limit is emptied, without a notice.
+TEST_F(AlogTruncate, EdgesOfTheCut)
 {
-    // The tail starts with the CR LF of the previous line: kept from the next line on.
-    std::string data = std::string(100, 'a') + "\r\n" + std::string(1020, 'b') + "\r\n";
-    EXPECT_NE(truncate(data, 1), 0u);   // the tail is CR LF, 1020 b, CR LF
-    expectNoticeThen(std::string(1020, 'b') + "\r\n");
-}
-
-TEST_F(AlogTruncate, LimitZeroOrFileWithinLimitEmptiesTheFile)
-{
-    static const struct { size_t size; DWORD limitKb; } cases[] = {
-        {5000, 0}, {1000, 1}, {1024, 1}, {0, 3},
+    const struct { std::string data; DWORD limitKb; bool notice; std::string kept; } cases[] = {
+        {std::string(100, 'a') + "\r\n" + std::string(1020, 'b') + "\r\n", 1, true, std::string(1020, 'b') + "\r\n"},
+        {std::string(3000, 'x'), 1, true, ""},
+        {Lines(5000, "\r\n"), 0, false, ""}, {Lines(1000, "\r\n"), 1, false, ""},
+        {Lines(1024, "\r\n"), 1, false, ""}, {"", 3, false, ""},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.size << " bytes, limit " << c.limitKb);
-        EXPECT_NE(truncate(Lines(c.size, "\r\n"), c.limitKb), 0u);
-        EXPECT_EQ(after, "") << "no notice without a cut";
+        SCOPED_TRACE(testing::Message() << c.data.size() << " bytes, limit " << c.limitKb);
+        EXPECT_NE(truncate(c.data, c.limitKb), 0u);
+        if (c.notice) expectNoticeThen(c.kept);
+        else EXPECT_EQ(after, "");
     }
 }
 
-TEST_F(AlogTruncate, TailWithoutLineEndKeepsOnlyTheNotice)
-{
-    EXPECT_NE(truncate(std::string(3000, 'x'), 1), 0u);
-    expectNoticeThen("");
-}
-
-TEST_F(AlogTruncate, NoFileIsAFailure)
+TEST_F(AlogTruncate, FailuresAnswerZero)
 {
     EXPECT_EQ(ALOG_TruncateLog(ZK_NOFILE, 4), 0u);
-}
-
-TEST_F(AlogTruncate, SetLengthFailureIsTheResultAndWritesNothing)
-{
     ASSERT_TRUE(WriteFileBytes(path, Lines(3000, "\r\n")));
     ZKFILE f = ZK_Open(path.c_str(), ZK_OPEN_WRITE);
     KernelFault fault(ZK_ORD_SETLENGTH, 0, 1);

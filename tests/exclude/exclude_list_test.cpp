@@ -49,11 +49,19 @@ TEST(ExcludeStore, GrowsByTenKeepingAFreeSlot)
     }
 }
 
+// The changed flag follows what was added, deleted and saved; refusals leave it.
 TEST(ExcludeStore, FindAndDeleteTakeTheFirstEqualItem)
 {
     MemoryList list;
+    auto changed = [&] { return Head(list.get()).changed; };
+    EXPECT_EQ(changed(), 0u);
     for (auto [f, p] : {std::pair{"C:\\a", ""}, {"C:\\a", "*.x"}, {"", "*.x"}, {"C:\\b", ""}})
         ASSERT_EQ(list.Add(MakeItem(f, p)), EXCLUDE_OK);
+    EXPECT_EQ(changed(), 1u);
+    ExcludeFlush(list.get());
+    EXPECT_EQ(list.Add(MakeItem("C:\\a", "")), EXCLUDE_DUPLICATE);
+    EXPECT_EQ(ExcludeDelete(list.get(), "C:\\c", ""), EXCLUDE_BADARG);
+    EXPECT_EQ(changed(), 0u);
     ExcludeItem *found = ExcludeFind(list.get(), "c:\\A", nullptr);
     ASSERT_NE(found, nullptr);
     EXPECT_STREQ(found->pattern, "");
@@ -63,6 +71,7 @@ TEST(ExcludeStore, FindAndDeleteTakeTheFirstEqualItem)
     EXPECT_EQ(ExcludeFind(nullptr, "C:\\a", nullptr), nullptr);
     // A null pattern deletes only the item with an empty pattern.
     EXPECT_EQ(ExcludeDelete(list.get(), "C:\\a", nullptr), EXCLUDE_OK);
+    EXPECT_EQ(changed(), 1u);
     EXPECT_EQ(ExcludeDelete(list.get(), "C:\\a", nullptr), EXCLUDE_BADARG);
     EXPECT_EQ(ExcludeDelete(list.get(), "C:\\a", ""), EXCLUDE_BADARG);
     EXPECT_EQ(ExcludeDelete(nullptr, "C:\\a", "*.x"), EXCLUDE_BADARG);
@@ -97,21 +106,6 @@ TEST(ExcludeStore, NullArgumentsAndUnterminatedFields)
     ASSERT_EQ(ExcludeGet(list.get(), 0, &got), EXCLUDE_OK);
     EXPECT_EQ(std::strlen(got.folder), 260u);
     EXPECT_EQ(std::strlen(got.pattern), 260u);
-}
-
-TEST(ExcludeStore, ChangedFlagFollowsAddDeleteAndSave)
-{
-    MemoryList list;
-    auto changed = [&] { return Head(list.get()).changed; };
-    EXPECT_EQ(changed(), 0u);
-    ASSERT_EQ(list.Add(MakeItem("C:\\a", "")), EXCLUDE_OK);
-    EXPECT_EQ(changed(), 1u);
-    ExcludeFlush(list.get());
-    EXPECT_EQ(changed(), 0u);
-    EXPECT_EQ(list.Add(MakeItem("C:\\a", "")), EXCLUDE_DUPLICATE);
-    EXPECT_EQ(changed(), 0u);
-    ASSERT_EQ(ExcludeDelete(list.get(), "C:\\a", ""), EXCLUDE_OK);
-    EXPECT_EQ(changed(), 1u);
 }
 
 // One item per row: folder, pattern, subfolders; the path (mask 1) and the answer.
