@@ -12,6 +12,9 @@
 // holds a use count on its slot while it works on the Win32 handle; a close
 // retires the value at once and the Win32 handle is closed when the last use
 // ends, so a close racing a read never lets the read reach another file.
+// Taking and giving back a use is one interlocked operation each on the
+// slot's state word (tag, closing mark and use count together); only opening
+// and retiring a slot take the table's lock.
 #define _CRT_RAND_S
 #include "zoredo32.h"
 #include "dada/kvattr.h"
@@ -21,7 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <vector>
+#include <memory>
 
 namespace {
 
@@ -31,13 +34,22 @@ constexpr DWORD kIndexBits = 14;
 constexpr DWORD kMaxOpen = 1u << kIndexBits;          // files open at once
 constexpr DWORD kTagMask = (1u << (32 - kIndexBits)) - 1;
 
+// A slot's state word: the tag of the value it holds (0: free) above the
+// closing mark, and below them the number of services using its handle.
+using SlotState = ULONG64;
+constexpr int kTagShift = 33;
+constexpr SlotState kClosing = SlotState{1} << 32;
+constexpr SlotState kUsesMask = kClosing - 1;
+static_assert(std::atomic<SlotState>::is_always_lock_free, "the state word is shared between threads without a lock");
+
 class HandleTable {
 public:
+    HandleTable() : slots_(new Slot[kMaxOpen]) {}
+
     // A value for `h`, or ZK_NOFILE when the table is full (`h` is then closed).
     ZKFILE Add(HANDLE h)
     {
         AcquireSRWLockExclusive(&lock_);
-        if (slots_.empty()) slots_.resize(kMaxOpen);
         if (fresh_ < kMaxOpen) free_.push_back(fresh_++);
         if (free_.empty()) {
             ReleaseSRWLockExclusive(&lock_);
@@ -47,17 +59,17 @@ public:
         }
         const DWORD index = free_.front();
         free_.pop_front();
-        Slot &s = slots_[index];
+        DWORD tag;
         ZKFILE value;
         do {
             unsigned int r = 0;
             rand_s(&r);
-            s.tag = r & kTagMask;
-            value = s.tag << kIndexBits | index;
-        } while (s.tag == 0 || value == ZK_NOFILE);
+            tag = r & kTagMask;
+            value = tag << kIndexBits | index;
+        } while (tag == 0 || value == ZK_NOFILE);
+        Slot &s = slots_[index];
         s.h = h;
-        s.uses = 0;
-        s.closing = false;
+        s.state.store(SlotState{tag} << kTagShift, std::memory_order_release);
         ReleaseSRWLockExclusive(&lock_);
         ++g_openFiles;
         return value;
@@ -66,65 +78,64 @@ public:
     // The Win32 handle behind `value` with a use held, or null (refused).
     HANDLE Use(ZKFILE value)
     {
-        AcquireSRWLockExclusive(&lock_);
-        Slot *s = Find(value);
-        HANDLE h = s ? (++s->uses, s->h) : nullptr;
-        ReleaseSRWLockExclusive(&lock_);
-        if (!h) SetLastError(ERROR_INVALID_HANDLE);
-        return h;
+        if (value != ZK_NOFILE) {
+            Slot &s = slots_[value & (kMaxOpen - 1)];
+            const SlotState open = SlotState{value >> kIndexBits} << kTagShift;
+            SlotState seen = s.state.load(std::memory_order_acquire);
+            while ((seen & ~kUsesMask) == open && (seen & kUsesMask) < kUsesMask)
+                if (s.state.compare_exchange_weak(seen, seen + 1, std::memory_order_acquire)) return s.h;
+        }
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
     }
 
     void Done(ZKFILE value)
     {
-        AcquireSRWLockExclusive(&lock_);
         Slot &s = slots_[value & (kMaxOpen - 1)];
-        HANDLE last = --s.uses == 0 && s.closing ? Retire(s, value) : nullptr;
-        ReleaseSRWLockExclusive(&lock_);
-        if (last) CloseHandle(last);
+        const SlotState after = s.state.fetch_sub(1, std::memory_order_acq_rel) - 1;
+        if ((after & kClosing) && (after & kUsesMask) == 0) Retire(value);
     }
 
     // Retires `value`; false when the table does not hold it.
     bool Close(ZKFILE value)
     {
-        AcquireSRWLockExclusive(&lock_);
-        Slot *s = Find(value);
-        HANDLE last = nullptr;
-        if (s) {
-            s->closing = true;
-            if (s->uses == 0) last = Retire(*s, value);
+        if (value != ZK_NOFILE) {
+            Slot &s = slots_[value & (kMaxOpen - 1)];
+            const SlotState open = SlotState{value >> kIndexBits} << kTagShift;
+            SlotState seen = s.state.load(std::memory_order_acquire);
+            while ((seen & ~kUsesMask) == open)
+                if (s.state.compare_exchange_weak(seen, seen | kClosing, std::memory_order_acq_rel)) {
+                    if ((seen & kUsesMask) == 0) Retire(value);
+                    return true;
+                }
         }
-        ReleaseSRWLockExclusive(&lock_);
-        if (last) CloseHandle(last);
-        if (!s) SetLastError(ERROR_INVALID_HANDLE);
-        return s != nullptr;
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
     }
 
 private:
     struct Slot {
         HANDLE h = nullptr;
-        DWORD tag = 0;          // 0: free
-        LONG uses = 0;
-        bool closing = false;
+        std::atomic<SlotState> state{0};
     };
 
-    Slot *Find(ZKFILE value)
+    // Called once per value, by whoever ends its last use after the close.
+    void Retire(ZKFILE value)
     {
-        if (value == ZK_NOFILE || slots_.empty()) return nullptr;
-        Slot &s = slots_[value & (kMaxOpen - 1)];
-        return s.tag && !s.closing && s.tag == value >> kIndexBits ? &s : nullptr;
-    }
-
-    HANDLE Retire(Slot &s, ZKFILE value)
-    {
+        const DWORD index = value & (kMaxOpen - 1);
+        Slot &s = slots_[index];
         HANDLE h = s.h;
-        s = Slot{};
-        free_.push_back(value & (kMaxOpen - 1));
+        AcquireSRWLockExclusive(&lock_);
+        s.h = nullptr;
+        s.state.store(0, std::memory_order_release);
+        free_.push_back(index);
+        ReleaseSRWLockExclusive(&lock_);
         --g_openFiles;
-        return h;
+        CloseHandle(h);
     }
 
     SRWLOCK lock_ = SRWLOCK_INIT;
-    std::vector<Slot> slots_;
+    std::unique_ptr<Slot[]> slots_;
     std::deque<DWORD> free_;    // closed slots, oldest first
     DWORD fresh_ = 0;           // slots below this have been used
 };

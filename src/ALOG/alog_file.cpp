@@ -9,10 +9,14 @@
 #include "dada/limits.h"
 #include "resource.h"
 
+#include <atomic>
+#include <bit>
 #include <cstring>
 #include <string_view>
 
 namespace {
+
+struct LogShare;
 
 struct AlogHandle {
     DWORD        limitKb;
@@ -22,8 +26,12 @@ struct AlogHandle {
     ZKFILE       file;
     AlogCallback callback;
     UINT_PTR     callbackData;
-    HANDLE       turn;   // the file's writers in every process take turns on it (LogTurn)
+    HANDLE       shareMap;   // the file's writers in every process share one LogShare
+    LogShare    *share;      // its view; null when it could not be made
+    DWORD        position;   // where `file` stands, when this handle knows; else kUnknownEnd
 };
+
+constexpr DWORD kUnknownEnd = 0xFFFFFFFFu;   // ZK_Seek's failure answer, never a length
 
 DWORD Notify(AlogHandle *log, DWORD event, ZKFILE file)
 {
@@ -39,49 +47,168 @@ void OpenLog(AlogHandle *log)
         if (f == ZK_NOFILE) f = ZK_Create(log->path);
         if (f != ZK_NOFILE) {
             log->file = f;
-            log->fileSize = ZK_Seek(f, 0, ZK_SEEK_END);
+            log->fileSize = log->position = ZK_Seek(f, 0, ZK_SEEK_END);
             return;
         }
         if (!log->callback || Notify(log, ALOG_EVENT_NOOPEN, ZK_NOFILE) != 0) return;
     }
 }
 
-// Writers in every process that append to one log file take turns: a named
-// mutex derived from the file's full long name (without letter case), made
-// once per handle, is held from the size check to the end of the write, so
-// that lines neither interleave nor get lost and a truncation by one keeps
-// whole lines for all.
-HANDLE OpenTurn(const char *path)
+// Writers in every process that append to one log file take turns, so that
+// lines neither interleave nor get lost and a truncation by one keeps whole
+// lines for all.  The turn lives in a small shared block, a named mapping
+// derived from the file's full long name (without letter case), made once
+// per handle.  Taking a free turn is one interlocked operation and needs no
+// call into the system; a waiter spins briefly, then sleeps.  The block also
+// holds the file's length as the last writer left it, so that a writer whose
+// handle already stands there need not ask the file.
+//
+// Thread-safety: any thread of any process; the holder's thread may take the
+// turn again (the limit callback may write to the same file through another
+// handle), and a turn whose holder thread has ended is taken over.
+struct LogShare {
+    LONG64 holder;            // 0: free; else thread id << 32 | process id (only through Holder())
+    LONG  depth;              // turns the holder has taken; only the holder touches it
+    LONG  endKnown;           // `end` is the file's length (0: whoever comes next asks the file)
+    DWORD end;
+};
+
+static_assert(std::atomic_ref<LONG64>::is_always_lock_free, "the turn is taken by processes that share no lock");
+
+std::atomic_ref<LONG64> Holder(LogShare *s) { return std::atomic_ref<LONG64>(s->holder); }
+
+constexpr DWORD kSpinRounds = 200;          // busy polls before the waiter starts to sleep
+constexpr DWORD kHolderCheckRounds = 64;    // sleeps (about 1 ms each) between checks that the holder lives
+
+void OpenShare(AlogHandle *log)
 {
     char full[dada::kPathMax], longName[dada::kPathMax];
-    DWORD n = GetFullPathNameA(path, sizeof full, full, nullptr);
-    if (n == 0 || n >= sizeof full) lstrcpynA(full, path, sizeof full);
+    DWORD n = GetFullPathNameA(log->path, sizeof full, full, nullptr);
+    if (n == 0 || n >= sizeof full) lstrcpynA(full, log->path, sizeof full);
     n = GetLongPathNameA(full, longName, sizeof longName);
     const char *name = n && n < sizeof longName ? longName : full;
     unsigned long long hash = 14695981039346656037ull;   // FNV-1a
     for (const char *p = name; *p; ++p) hash = (hash ^ BYTE(dada::AsciiUpper(*p == '/' ? '\\' : *p))) * 1099511628211ull;
-    char mutexName[64];
-    wsprintfA(mutexName, "Local\\DADADA32.alog.%08lX%08lX", DWORD(hash >> 32), DWORD(hash));
-    return CreateMutexA(nullptr, FALSE, mutexName);
+    char shareName[64];
+    wsprintfA(shareName, "Local\\DADADA32.alogshare.%08lX%08lX", DWORD(hash >> 32), DWORD(hash));
+    log->shareMap = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LogShare), shareName);
+    if (!log->shareMap) return;
+    log->share = static_cast<LogShare *>(MapViewOfFile(log->shareMap, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(LogShare)));
+    if (!log->share) {
+        CloseHandle(log->shareMap);
+        log->shareMap = nullptr;
+    }
+}
+
+void CloseShare(AlogHandle *log)
+{
+    if (log->share) UnmapViewOfFile(log->share);
+    if (log->shareMap) CloseHandle(log->shareMap);
+    log->share = nullptr;
+    log->shareMap = nullptr;
+}
+
+// True when the thread `holder` names has ended (or its id now belongs to a
+// thread of another process): its turn will never be given back.
+bool HolderGone(LONG64 holder)
+{
+    const DWORD thread = DWORD(ULONG64(holder) >> 32), process = DWORD(holder);
+    dada::UniqueHandle h(OpenThread(SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE, thread));
+    if (!h) return GetLastError() == ERROR_INVALID_PARAMETER;   // no such thread
+    return WaitForSingleObject(h.get(), 0) == WAIT_OBJECT_0 || GetProcessIdOfThread(h.get()) != process;
 }
 
 class LogTurn {
 public:
-    explicit LogTurn(HANDLE mutex)
+    explicit LogTurn(LogShare *share) : share_(share)
     {
-        // Abandoned by a writer that died: the turn is ours all the same.
-        if (mutex && WaitForSingleObject(mutex, INFINITE) != WAIT_FAILED) held_ = mutex;
+        if (!share_) return;
+        const LONG64 me = LONG64(ULONG64(GetCurrentThreadId()) << 32 | GetCurrentProcessId());
+        LONG64 seen = 0;
+        if (!Holder(share_).compare_exchange_strong(seen, me, std::memory_order_acquire)) {
+            if (seen == me) {
+                ++share_->depth;
+                return;
+            }
+            Wait(me, seen);
+        }
+        share_->depth = 1;
     }
     ~LogTurn()
     {
-        if (held_) ReleaseMutex(held_);
+        if (share_ && --share_->depth == 0) Holder(share_).store(0, std::memory_order_release);
     }
     LogTurn(const LogTurn &) = delete;
     LogTurn &operator=(const LogTurn &) = delete;
 
 private:
-    HANDLE held_ = nullptr;
+    // Until the turn is free, or its holder (`seen`) is gone: then it is
+    // taken over, and the file's end is no longer known.
+    void Wait(LONG64 me, LONG64 seen)
+    {
+        auto turn = Holder(share_);
+        for (DWORD round = 1;; ++round) {
+            if (round < kSpinRounds) {
+                YieldProcessor();
+            } else {
+                Sleep(round < 2 * kSpinRounds ? 0 : 1);
+                if (round % kHolderCheckRounds == 0 && seen && HolderGone(seen) &&
+                    turn.compare_exchange_strong(seen, me, std::memory_order_acquire)) {
+                    share_->endKnown = 0;   // it may have died half way through a write
+                    return;
+                }
+            }
+            seen = turn.load(std::memory_order_relaxed);
+            if (seen == 0 && turn.compare_exchange_strong(seen, me, std::memory_order_acquire)) return;
+        }
+    }
+
+    LogShare *share_;
 };
+
+// Records where this handle (and so the file's end) now stands, for this
+// handle and for the other writers; kUnknownEnd makes the next writer ask.
+void Stand(AlogHandle *log, DWORD end)
+{
+    log->position = end;
+    if (LogShare *s = log->share) {
+        s->end = end;
+        s->endKnown = end != kUnknownEnd;
+    }
+}
+
+// Called in the turn: another writer (in this process or another, or the
+// limit callback) may have appended or cut since this handle last wrote.
+// Appended bytes count towards the limit, and the line goes at the end as it
+// is now.  A lone writer always stands at the end already: nothing changes.
+void CatchUp(AlogHandle *log)
+{
+    const LogShare *s = log->share;
+    if (s && s->endKnown && s->end == log->position) return;
+    const DWORD here = ZK_Seek(log->file, 0, ZK_SEEK_CURRENT);
+    const DWORD end = ZK_Seek(log->file, 0, ZK_SEEK_END);
+    if (here != kUnknownEnd && end != kUnknownEnd && end > here) log->fileSize += end - here;
+    Stand(log, end);
+}
+
+// Length of a zero-terminated text, a machine word at a time: the C
+// runtime's strlen may go byte by byte (wine's does, about 50 ns for a log
+// line, more than the rest of a write).  Reads stay within the aligned words
+// that hold the text's bytes, so never reach past the page of its terminator.
+DWORD TextLength(const char *text)
+{
+    const char *p = text;
+    for (; reinterpret_cast<UINT_PTR>(p) % sizeof(UINT_PTR); ++p)
+        if (!*p) return static_cast<DWORD>(p - text);
+    constexpr UINT_PTR kOnes = ~UINT_PTR{0} / 0xFF, kHighs = kOnes << 7;
+    for (;; p += sizeof(UINT_PTR)) {
+        UINT_PTR word;
+        std::memcpy(&word, p, sizeof word);
+        // The lowest marked byte is the first zero byte (little-endian).
+        if (const UINT_PTR zeros = (word - kOnes) & ~word & kHighs)
+            return static_cast<DWORD>(p - text) + std::countr_zero(zeros) / 8;
+    }
+}
 
 // Start of the complete lines in a tail of `size` bytes: one past the first
 // CR or LF, and one more for the LF of the CR LF pair unless that is the end.
@@ -122,7 +249,8 @@ extern "C" ALOGHANDLE DADAAPI ALOG_Init(LPCSTR path, DWORD limitKb, AlogCallback
         DWORD n = GetShortPathNameA(path, log->path, sizeof log->path);
         if (n == 0 || n >= sizeof log->path) lstrcpynA(log->path, path, sizeof log->path);
     }
-    log->turn = OpenTurn(log->path);
+    OpenShare(log);
+    log->position = kUnknownEnd;
     log->limitKb = limitKb;
     log->callback = callback;
     log->callbackData = callbackData;
@@ -136,7 +264,7 @@ extern "C" void DADAAPI ALOG_End(ALOGHANDLE handle)
     if (!log) return;
     if (log->file != ZK_NOFILE) ZK_Close(log->file);
     log->file = ZK_NOFILE;
-    if (log->turn) CloseHandle(log->turn);
+    CloseShare(log);
     dada::BlockFree(log);
 }
 
@@ -152,26 +280,26 @@ extern "C" DWORD DADAAPI ALOG_Write(ALOGHANDLE handle, LPCSTR text)
     if (log->file == ZK_NOFILE) OpenLog(log);
     if (log->file == ZK_NOFILE) return 0;
 
-    // Another process may have appended since this one last wrote: its
-    // bytes count towards the limit, and the line goes at the end as it is
-    // now.  (A lone writer always stands at the end: nothing changes.)
-    LogTurn turn(log->turn);
-    const DWORD here = ZK_Seek(log->file, 0, ZK_SEEK_CURRENT);
-    const DWORD end = ZK_Seek(log->file, 0, ZK_SEEK_END);
-    if (here != 0xFFFFFFFFu && end != 0xFFFFFFFFu && end > here) log->fileSize += end - here;
+    LogTurn turn(log->share);
+    CatchUp(log);
 
-    const DWORD length = text ? static_cast<DWORD>(std::strlen(text)) : 0;
+    const DWORD length = text ? TextLength(text) : 0;
     if (log->limitKb && log->callback &&
         (static_cast<ULONGLONG>(log->fileSize) + length) / 1024 > log->limitKb) {
         DWORD answer = Notify(log, ALOG_EVENT_LIMIT, log->file);
+        // The callback may have cut the file or written to it.
+        log->position = kUnknownEnd;
+        CatchUp(log);
         if (answer != 1) return answer;
     }
 
     DWORD result;
     if (ZK_Write(log->file, text, length) == length) {
         log->fileSize += length;
+        Stand(log, log->position <= kUnknownEnd - 1 - length ? log->position + length : kUnknownEnd);
         result = 1;
     } else {
+        Stand(log, kUnknownEnd);
         if (log->callback) Notify(log, ALOG_EVENT_SHORTWRITE, ZK_NOFILE);
         result = 0;
     }

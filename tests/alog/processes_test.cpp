@@ -1,5 +1,6 @@
 // Several writer processes append to one log at once: no line is lost or
-// torn, with and without truncation to a limit.
+// torn, with and without truncation to a limit, and a writer that dies
+// while it holds the log's turn does not stop the others.
 #include <gtest/gtest.h>
 #include "machine.h"
 #include <map>
@@ -14,8 +15,9 @@ namespace {
 TEST(AlogProcesses, EveryLineWholeAndNoneLost)
 {
     constexpr int kWriters = 4, kLines = 500;
-    for (const int limitKb : {0, 16}) {
-        SCOPED_TRACE(limitKb);
+    const struct { int limitKb; bool firstDies; } kRuns[] = {{0, false}, {16, false}, {16, true}};
+    for (const auto [limitKb, firstDies] : kRuns) {
+        SCOPED_TRACE(testing::Message() << limitKb << (firstDies ? " with a dying writer" : ""));
         TempDir dir;
         const std::string log = dir.file("shared.log");
         std::vector<std::thread> writers;
@@ -23,10 +25,11 @@ TEST(AlogProcesses, EveryLineWholeAndNoneLost)
         for (int w = 0; w < kWriters; ++w)
             writers.emplace_back([&, w] {
                 codes[w] = RunProgram("alog_writer.exe \"" + log + "\" " + std::to_string(w) + " " +
-                                      std::to_string(kLines) + " " + std::to_string(limitKb), nullptr, 120000);
+                                      std::to_string(kLines) + " " + std::to_string(limitKb) +
+                                      (firstDies && w == 0 ? " die" : ""), nullptr, 120000);
             });
         for (auto &t : writers) t.join();
-        for (int code : codes) EXPECT_EQ(code, 0);
+        for (int w = 0; w < kWriters; ++w) EXPECT_EQ(codes[w], firstDies && w == 0 ? 9 : 0) << w;
 
         // Every line is a writer's whole line or the truncation notice; each
         // writer's lines come in order, and without a limit all are there.
