@@ -78,9 +78,8 @@ public:
     // The Win32 handle behind `value` with a use held, or null (refused).
     HANDLE Use(ZKFILE value)
     {
-        if (value != ZK_NOFILE) {
+        if (const SlotState open = OpenState(value)) {
             Slot &s = slots_[value & (kMaxOpen - 1)];
-            const SlotState open = SlotState{value >> kIndexBits} << kTagShift;
             SlotState seen = s.state.load(std::memory_order_acquire);
             while ((seen & ~kUsesMask) == open && (seen & kUsesMask) < kUsesMask)
                 if (s.state.compare_exchange_weak(seen, seen + 1, std::memory_order_acquire)) return s.h;
@@ -99,9 +98,8 @@ public:
     // Retires `value`; false when the table does not hold it.
     bool Close(ZKFILE value)
     {
-        if (value != ZK_NOFILE) {
+        if (const SlotState open = OpenState(value)) {
             Slot &s = slots_[value & (kMaxOpen - 1)];
-            const SlotState open = SlotState{value >> kIndexBits} << kTagShift;
             SlotState seen = s.state.load(std::memory_order_acquire);
             while ((seen & ~kUsesMask) == open)
                 if (s.state.compare_exchange_weak(seen, seen | kClosing, std::memory_order_acq_rel)) {
@@ -118,6 +116,13 @@ private:
         HANDLE h = nullptr;
         std::atomic<SlotState> state{0};
     };
+
+    // The state word of the slot while it holds `value` and no use; 0 for
+    // values never handed out (tag 0, or no file).
+    static SlotState OpenState(ZKFILE value)
+    {
+        return value == ZK_NOFILE ? 0 : SlotState{value >> kIndexBits} << kTagShift;
+    }
 
     // Called once per value, by whoever ends its last use after the close.
     void Retire(ZKFILE value)
