@@ -45,7 +45,7 @@ struct MemoryList {
 struct ListHead { DWORD changed, capacity, count, storedCount; };
 const ListHead &Head(EXCLUDEHANDLE h) { return *static_cast<const ListHead *>(h); }
 
-TEST(ExcludeList, AddFindDeleteAndGrowth)
+TEST(ExcludeList, AddFindAndDelete)
 {
     static const struct { const char *folder, *pattern; DWORD status; } adds[] = {
         {"C:\\temp", "*.tmp", EXCLUDE_OK}, {"c:\\TEMP", "*.TMP", EXCLUDE_DUPLICATE}, {"C:\\temp", "", EXCLUDE_OK},

@@ -72,6 +72,10 @@ TEST(FindAllFiles, WalksFlatAndNested)
         ASSERT_EQ(stop + 1, part.recs.size());
         EXPECT_TRUE(std::equal(part.recs.begin(), part.recs.end(), w.recs.begin()));
     }
+    static UINT_PTR seen;   // the caller's value comes back whole
+    const UINT_PTR value = UINT_PTR(sizeof(UINT_PTR) == 8 ? 0x123456789ABCull : 0x89ABCDEFu);
+    EXPECT_EQ(1, FindAllFiles(d.c_str(), 0, [](FindFileRecord *r) WINAPI -> DWORD { seen = r->userValue; return 0; }, value));
+    EXPECT_EQ(value, seen);
     EXPECT_EQ(0, FindAllFiles(nullptr, 1, Walk::Collect, 0));
     EXPECT_EQ(0, FindAllFiles(d.c_str(), 1, nullptr, 0));
     EXPECT_TRUE(Walk(std::string(600, 'x'), 1).recs.empty());
