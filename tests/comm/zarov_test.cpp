@@ -75,7 +75,7 @@ class RemoteCalls : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        delta_ = new Machine("DELTA", {"zuredu_peer.exe", "--rpc"});
+        delta_ = new Machine("DELTA", {"zuredu_peer.exe", "--rpc", "on"});
         tree_ = new dadatest::TempDir;
         for (int i = 0; i < 600; ++i) {
             char name[64];

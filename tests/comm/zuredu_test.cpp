@@ -29,10 +29,8 @@ constexpr char kSecret[] = "the communication test's network secret";
 TEST(Wire, Endpoints)
 {
     struct { const char *text; DWORD addr; int port; } cases[] = {   // port -1: refused
-        {"127.0.0.1:80", 0x7F000001, 80}, {"localhost:47017", 0x7F000001, 47017}, {"0.0.0.0:65535", 0, 65535},
-        {"127.0.0.1:65536", 0, -1},       {"127.0.0.1", 0, -1},   {"256.0.0.1:80", 0, -1},
-        {"1.2.3:80", 0, -1},              {"1.2.3.4:8x", 0, -1},  {"host.example:80", 0, -1},
-        {nullptr, 0, -1},
+        {"localhost:47017", 0x7F000001, 47017}, {"0.0.0.0:65535", 0, 65535}, {"127.0.0.1:65536", 0, -1},
+        {"127.0.0.1", 0, -1}, {"256.0.0.1:80", 0, -1}, {"1.2.3:80", 0, -1}, {"1.2.3.4:8x", 0, -1}, {nullptr, 0, -1},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text ? c.text : "null");
