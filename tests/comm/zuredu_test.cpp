@@ -104,7 +104,7 @@ TEST(Services, StartAndBindRefuseBadArguments)
 DWORD WINAPI SendWaiting(void *conn)
 {
     ReplyBlock r;
-    return NetService_SendPacket(*static_cast<DWORD *>(conn), 55, "W", 1, &r.p, &r.length, 20000);
+    return NetService_SendPacket(DWORD(reinterpret_cast<UINT_PTR>(conn)), 55, "W", 1, &r.p, &r.length, 20000);
 }
 DWORD WINAPI ShutDown(void *svc)
 {
@@ -130,7 +130,7 @@ TEST(Services, ListenOnceAndShutdownWaitsForItsHandler)
     EXPECT_EQ(NetSession_GetConnectionType("SELF"), NETSESSION_LOCAL);
     DWORD conn = NetService_Connect("SELF", 1);
     ASSERT_NE(conn, 0u);
-    HANDLE sender = CreateThread(nullptr, 0, SendWaiting, &conn, 0, nullptr);
+    HANDLE sender = CreateThread(nullptr, 0, SendWaiting, reinterpret_cast<void *>(UINT_PTR(conn)), 0, nullptr);
     ASSERT_EQ(WaitForSingleObject(g_running, 10000), WAIT_OBJECT_0) << "the request never reached its handler";
     HANDLE shutdown = CreateThread(nullptr, 0, ShutDown, &svc, 0, nullptr);
     EXPECT_EQ(WaitForSingleObject(shutdown, 300), WAIT_TIMEOUT) << "the shutdown returned while its handler ran";
