@@ -7,8 +7,8 @@
 // table order, a merge pass over the table before a heap is considered),
 // but each heap keeps an index beside its table so that no call walks it:
 //   - a max-tree over the table slots (the size of each free entry, 0 for
-//     the rest), kTreeFan values to a node so that a node is one cache
-//     line, gives the largest free entry and the first fit by descent;
+//     the rest) with the entries as its leaves, a few cache lines to a
+//     node, gives the largest free entry and the first fit by descent;
 //   - a hash from piece address to slot finds the entry a free names;
 //   - per slot, links between the live slots give "the entry after it in
 //     the table", and two flags say whether the entry touches (in address)
@@ -81,6 +81,7 @@ constexpr DWORD kSpareEntries = 2;
 constexpr uint32_t kNone = 0xFFFFFFFFu;     // no slot
 constexpr size_t kNotFound = SIZE_MAX;       // no position in a hash
 constexpr uint32_t kTreeFan = 16;           // children per tree node; a node of values is 64 bytes
+constexpr uint32_t kLeafFan = 8;            // entries under a node of level 0: 96 or 128 bytes
 constexpr uint32_t kTreeLevels = 8;         // kTreeFan^9 leaves pass any slot count
 constexpr size_t kFirstUsedBuckets = 64;
 
@@ -137,7 +138,7 @@ uint32_t OffsetOf(const SubHeap &h, const BYTE *address) { return static_cast<ui
 // ---- the max-tree over the slots -------------------------------------------
 
 // The tree's leaves are the entries themselves: a free entry counts its
-// size, the rest 0.  Level 0 holds the largest of each kTreeFan entries,
+// size, the rest 0.  Level 0 holds the largest of each kLeafFan entries,
 // each level above the largest of kTreeFan values below, the root the
 // largest of all.
 DWORD LeafValue(const SubPiece &e) { return InUse(e) ? 0 : e.size; }   // a hole is all zero
@@ -146,8 +147,8 @@ DWORD NodeMax(const SubHeap &h, const HeapIndex &x, uint32_t l, size_t node)
 {
     DWORD top = 0;
     if (l == 0) {
-        const size_t end = std::min<size_t>((node + 1) * kTreeFan, h.entryCount);
-        for (size_t s = node * kTreeFan; s < end; ++s) top = std::max(top, LeafValue(h.entries[s]));
+        const size_t end = std::min<size_t>((node + 1) * kLeafFan, h.entryCount);
+        for (size_t s = node * kLeafFan; s < end; ++s) top = std::max(top, LeafValue(h.entries[s]));
     } else {
         const DWORD *child = &x.tree[x.level[l - 1] + node * kTreeFan];
         for (uint32_t k = 0; k < kTreeFan; ++k) top = std::max(top, child[k]);
@@ -172,7 +173,7 @@ void TreeChanged(const SubHeap &h, HeapIndex &x, uint32_t slot, DWORD old)
     DWORD value = LeafValue(h.entries[slot]);
     size_t i = slot;
     for (uint32_t l = 0; value != old; ++l) {
-        const size_t node = i / kTreeFan;
+        const size_t node = i / (l ? kTreeFan : kLeafFan);
         DWORD &up = l < x.levels ? x.tree[x.level[l] + node] : x.largest;
         DWORD top;
         if (value >= up)
@@ -200,9 +201,9 @@ uint32_t FirstFit(const SubHeap &h, const HeapIndex &x, DWORD n)
     for (uint32_t l = x.levels; l-- > 0;) {
         node = node * kTreeFan + FirstAtLeast(&x.tree[x.level[l] + node * kTreeFan], n);
     }
-    size_t s = node * kTreeFan;
+    size_t s = node * kLeafFan;
     while (LeafValue(h.entries[s]) < n) ++s;
-    assert(s < h.entryCount && s < (node + 1) * kTreeFan);
+    assert(s < h.entryCount && s < (node + 1) * kLeafFan);
     return static_cast<uint32_t>(s);
 }
 
@@ -273,12 +274,12 @@ bool Reserve(HeapIndex &x, uint32_t capacity)
     try {
         size_t buckets = 4;
         while (buckets < 2 * size_t(capacity)) buckets <<= 1;
-        // Level sizes: one value per kTreeFan below, padded to whole
-        // nodes, until kTreeFan values are left for the root.
+        // Level sizes: one value per node of the level below, padded to
+        // whole nodes, until one node is left for the root.
         size_t values = 0, count = capacity;
         x.levels = 0;
-        while (count > kTreeFan) {
-            count = (count + kTreeFan - 1) / kTreeFan;
+        for (uint32_t fan = kLeafFan; count > fan; fan = kTreeFan) {
+            count = (count + fan - 1) / fan;
             x.level[x.levels++] = static_cast<uint32_t>(values);
             values += (count + kTreeFan - 1) / kTreeFan * kTreeFan;
         }
@@ -330,7 +331,7 @@ void Fill(SubHeap &h, HeapIndex &x)
         if (InUse(e)) MarkInUse(h, x, s);
     }
     x.hashed = 0;
-    size_t nodes = (h.entryCount + kTreeFan - 1) / kTreeFan;   // of level 0
+    size_t nodes = (h.entryCount + kLeafFan - 1) / kLeafFan;   // of level 0
     for (uint32_t l = 0; l <= x.levels; nodes = (nodes + kTreeFan - 1) / kTreeFan, ++l)
         for (size_t k = 0; k < nodes; ++k) (l < x.levels ? x.tree[x.level[l] + k] : x.largest) = NodeMax(h, x, l, k);
 }
