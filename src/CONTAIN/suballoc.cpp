@@ -173,7 +173,7 @@ void TreeChanged(const SubHeap &h, HeapIndex &x, uint32_t slot, DWORD old)
     DWORD value = LeafValue(h.entries[slot]);
     size_t i = slot;
     for (uint32_t l = 0; value != old; ++l) {
-        const size_t node = i / (l ? kTreeFan : kLeafFan);
+        const size_t node = l ? i / kTreeFan : i / kLeafFan;   // constant divisors: shifts
         DWORD &up = l < x.levels ? x.tree[x.level[l] + node] : x.largest;
         DWORD top;
         if (value >= up)
