@@ -141,7 +141,9 @@ uint32_t OffsetOf(const SubHeap &h, const BYTE *address) { return static_cast<ui
 // size, the rest 0.  Level 0 holds the largest of each kLeafFan entries,
 // each level above the largest of kTreeFan values below, the root the
 // largest of all.
-DWORD LeafValue(const SubPiece &e) { return InUse(e) ? 0 : e.size; }   // a hole is all zero
+// Without a branch: the in-use flags of neighbouring entries follow no
+// pattern.  A hole is all zero.
+DWORD LeafValue(const SubPiece &e) { return e.size & (DWORD(0) - DWORD((e.inUse & kInUseByte) == 0)); }
 
 DWORD NodeMax(const SubHeap &h, const HeapIndex &x, uint32_t l, size_t node)
 {
