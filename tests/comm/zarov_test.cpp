@@ -98,12 +98,12 @@ protected:
 
     // Reads a whole folder, every batch checked; answers name -> type.
     std::multimap<std::string, int> ReadFolder(const std::string &search, const char *pattern, DWORD mode,
-                                               const CallDescriptor &d, int &batches)
+                                               const CallDescriptor &d, int &batches, const char *server = "DELTA")
     {
         std::multimap<std::string, int> seen;
         DWORD cont = 0;
         for (batches = 0; cont != RPC_CONTINUATION_DONE && batches < 1000 && !HasFailure(); ++batches) {
-            Packet pk(d, "DELTA");
+            Packet pk(d, server);
             pk.directory(search, pattern, mode, cont);
             const DWORD before = cont;
             EXPECT_EQ(RPC_SendCall(pk.p()), RPC_OK);
@@ -194,6 +194,40 @@ TEST_F(RemoteCalls, FailedCallsLeaveThePacketAlone)
     DWORD w = 0;
     bad.p()->in[0] = bad.p()->in[1] = bad.p()->out[0] = bad.p()->out[1] = &w;
     EXPECT_EQ(RPC_SendCall(bad.p()), RPC_E_BAD_PACKET);
+}
+
+// A machine with served roots lists only the way to them: the drive that
+// holds a root, the folders above it that lead there, the root in full; any
+// other folder is not found.
+TEST_F(RemoteCalls, ServedRootsBoundWhatIsListed)
+{
+    const std::string root = tree_->file("alpha");
+    SetEnvironmentVariableA("DADA_ROOTS", root.c_str());
+    Machine echo("ECHO", {"zuredu_peer.exe", "--rpc", "on"});
+    SetEnvironmentVariableA("DADA_ROOTS", nullptr);
+    ASSERT_TRUE(echo.running());
+    echo.useHosts();
+
+    Packet volumes(kVolumes, "ECHO");
+    DWORD zero = 0, most = 64;
+    void *in[] = {&zero, &most}, *out[] = {&volumes.p()->replyCount, volumes.list()};
+    std::memcpy(volumes.p()->in, in, sizeof in);
+    std::memcpy(volumes.p()->out, out, sizeof out);
+    ASSERT_EQ(RPC_SendCall(volumes.p()), RPC_OK);
+    const std::string drive = root.substr(0, 3) + '\0' + '\0';
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(volumes.list()), volumes.p()->replyCount), drive);
+
+    int batches = 0;
+    std::vector<std::string> above;
+    for (const auto &e : ReadFolder(tree_->path() + "\\*.*", nullptr, 0, kDirectory, batches, "ECHO"))
+        if (e.first[0] != '.') above.push_back(e.first);
+    EXPECT_EQ(above, std::vector<std::string>{"alpha"});
+    EXPECT_EQ(ReadFolder(root + "\\..\\alpha\\*", nullptr, 0, kDirectory, batches, "ECHO").size(), 2u);   // "." and ".."
+
+    Packet outside(kDirectory, "ECHO");
+    DWORD cont = 0;
+    outside.directory(tree_->file("gamma") + "\\*.*", nullptr, 0, cont);
+    EXPECT_EQ(RPC_SendCall(outside.p()), RPC_E_NOT_FOUND);
 }
 
 } // namespace

@@ -96,24 +96,6 @@ TEST(TransferNameMapping, Table)
     }
 }
 
-// Served roots: only names inside one of the folders, whatever "." and ".."
-// steps or letter case they take; no setting serves everything.
-TEST(TransferNameMapping, ServedRoots)
-{
-    struct { const char *roots, *path; bool served; } cases[] = {
-        {nullptr, "C:\\any\\f", true},            {"C:\\pub", "c:\\PUB\\sub\\f", true},
-        {"C:\\pub\\", "C:\\pub\\f", true},        {"C:\\pub", "C:\\pubx\\f", false},
-        {"C:\\pub", "C:\\pub\\..\\secret", false}, {"C:\\pub", "C:\\other\\..\\pub\\f", true},
-        {"C:\\a;D:\\b", "D:\\b\\f", true},        {";", "C:\\x", false},
-        {"C:\\pub", "\\\\.\\C:\\pub\\f", false},
-    };
-    for (const auto &c : cases) {
-        SetEnvironmentVariableA(dada::xfer::kRootsVariable, c.roots);
-        EXPECT_EQ(dada::xfer::InServedRoots(c.path), c.served) << (c.roots ? c.roots : "-") << " " << c.path;
-    }
-    SetEnvironmentVariableA(dada::xfer::kRootsVariable, nullptr);
-}
-
 class TransferServer : public ::testing::Test {
 protected:
     void SetUp() override
@@ -131,6 +113,22 @@ protected:
     dadatest::TempDir dir_;
     std::string path_ = dir_.file("data.bin"), content_;
 };
+
+// A peer that opens without closing: at the room kept for peers, the file
+// named longest ago is closed to make room; a read names a file anew.
+TEST_F(TransferServer, FilesLeftOpenByPeersMakeRoom)
+{
+    const LONG before = ZKT_OpenFiles();
+    std::vector<DWORD> open;
+    for (int i = 0; i < 4096; ++i) open.push_back(OpenData());
+    Reply named(ReadRequest(open[0], 0, 1));
+    open.push_back(OpenData());
+    EXPECT_EQ(ZKT_OpenFiles(), before + 4096);
+    EXPECT_EQ(Reply(ReadRequest(open[1], 0, 1)).field(0), XFER_REPLY_ERROR);
+    for (DWORD h : {open[0], open[2], open.back()}) EXPECT_EQ(Reply(ReadRequest(h, 0, 1)).field(0), XFER_REQ_READ);
+    for (DWORD h : open) Reply(Fields({XFER_REQ_CLOSE, h}));
+    EXPECT_EQ(ZKT_OpenFiles(), before);
+}
 
 // One open file's conversation: malformed requests (an eight-byte error),
 // reads up to its end and past it, handles never opened, forged from the
