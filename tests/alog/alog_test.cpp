@@ -160,7 +160,7 @@ TEST(AlogRecord, DateTimeAndLoggedOnUser)
     EXPECT_TRUE(line == before || line == Now(LOCALE_USER_DEFAULT, 0) + rest) << line;
 }
 
-constexpr int kWriters = 3, kLines = 300;
+constexpr int kWriters = 4, kLines = 500;
 
 std::string WriterLine(const std::string &id, int k)
 {
