@@ -84,6 +84,13 @@ TEST(LinkedList, RandomAgainstDeque)
         for (DWORD i = 0; i <= model.size(); ++i)
             ASSERT_EQ(i < model.size() ? &pool[model[i]] : nullptr, LinkedList_PeekAt(list, i)) << step;
     }
+    // Positions from the count on answer null without following the newest
+    // element's links, which are the caller's memory.
+    LinkedListNode newest{}, stray{};
+    LinkedList_AddHead(list, &newest);
+    newest.newer = &stray;
+    EXPECT_EQ(nullptr, LinkedList_PeekAt(list, model.size() + 1));
+    EXPECT_EQ(nullptr, LinkedList_RemoveAt(list, model.size() + 1));
     EXPECT_EQ(0u, LinkedList_AddHead(list, nullptr));
     LinkedList_End(&list);
     EXPECT_EQ(nullptr, list);
