@@ -27,6 +27,6 @@ int main()
     const std::string back((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const bool ok = back == "Infected\tC:\\SCAN\\EICAR.COM\r\n" && NameWildcardMatch("*.COM;*.EXE", "EICAR.COM") &&
                     !NameWildcardMatch("*.EXE", "EICAR.COM");
-    std::printf("consumer_cpp: the log holds \"%s\", the answers are %s\n", back.c_str(), ok ? "right" : "wrong");
+    std::printf("consumer_cpp: the answers are %s\n", ok ? "right" : "wrong");
     return ok ? 0 : 1;
 }
