@@ -154,10 +154,10 @@ std::string WriterLine(const std::string &id, int k)
 // The writer role of EveryLineWhole, in the processes it starts.
 TEST(AlogProcesses, WriterRole)
 {
-    char spec[MAX_PATH + 16], *path;   // "LIMIT PATH"
-    if (!GetEnvironmentVariableA("ALOG_WRITER", spec, sizeof spec)) GTEST_SKIP() << "only in a writer process";
+    char setting[MAX_PATH + 16], *path;   // "LIMIT PATH"
+    if (!GetEnvironmentVariableA("ALOG_WRITER", setting, sizeof setting)) GTEST_SKIP() << "only in a writer process";
     Recorder r;
-    r.truncateKb = std::strtoul(spec, &path, 10);
+    r.truncateKb = std::strtoul(setting, &path, 10);
     ALOGHANDLE log = ALOG_Init(path + 1, r.truncateKb, Recorder::Callback, UINT_PTR(&r));
     const std::string id = std::to_string(GetCurrentProcessId());
     for (int k = 0; k < kLines; ++k) ASSERT_EQ(ALOG_Write(log, WriterLine(id, k).c_str()), 1u) << k;
