@@ -169,51 +169,41 @@ std::string BigName(int i)
     return name;
 }
 
-// C:\dadabrowse-PID with a few folders and files, BETA serving this machine
-// from a second process, and SCRIPT.
-class Browse : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        for (const char *d : {"", "\\sub1", "\\sub1\\deep", "\\onlyfiles", "\\emptydir", "\\gone", "\\big"})
-            CreateDirectoryA((Root() + d).c_str(), nullptr);
-        for (const char *f : {"\\sub1\\a.txt", "\\sub1\\b.log", "\\sub1\\c.exe", "\\onlyfiles\\x.bin", "\\file.txt"})
-            dadatest::WriteFileBytes(Root() + f, "x");
-        for (int i = 0; i < kBigFolder; ++i) dadatest::WriteFileBytes(Root() + "\\big\\" + BigName(i), "");
-        beta_ = new dadatest::Machine("BETA", {"dada.exe", "serve"});
-        script_ = new dadatest::Machine("SCRIPT", {"script_peer.exe"});
-        dadatest::UseHosts(hosts_.file("hosts.ini"), "BETA=127.0.0.1:" + std::to_string(beta_->port()) +
-                                                         "\r\nSCRIPT=127.0.0.1:" + std::to_string(script_->port()));
-    }
-    static void TearDownTestSuite()
-    {
-        delete beta_;
-        delete script_;
-        dadatest::RemoveTree(Root());
-    }
-    static std::string Root() { return "C:\\dadabrowse-" + std::to_string(GetCurrentProcessId()); }
-    static Path Under(const Path &rest)
-    {
-        Path p{"C:\\", Root().substr(3)};
-        p.insert(p.end(), rest.begin(), rest.end());
-        return p;
-    }
-    static inline char path_[260];
-    static inline dadatest::Machine *beta_, *script_;
-    static inline dadatest::TempDir hosts_;
-};
-
 // One session a row: the items on the way to `folder` are expanded, then
 // the folder; then `pick` is selected and a button pressed.
-TEST_F(Browse, Sessions)
+TEST(RemoteBrowse, Sessions)
 {
-    ASSERT_TRUE(beta_->running() && script_->running());
-    const std::string root = Root(), generic = "Generic: An error occured calling FormatMessage().Error Code";
+    // C:\dadabrowse-PID with a few folders and files, BETA serving this
+    // machine from a second process, and SCRIPT.
+    const struct Folder {
+        std::string path;
+        ~Folder() { dadatest::RemoveTree(path); }
+    } folder{"C:\\dadabrowse-" + std::to_string(GetCurrentProcessId())};
+    const std::string &root = folder.path;
+    for (const char *d : {"", "\\sub1", "\\sub1\\deep", "\\onlyfiles", "\\emptydir", "\\gone", "\\big"})
+        CreateDirectoryA((root + d).c_str(), nullptr);
+    for (const char *f : {"\\sub1\\a.txt", "\\sub1\\b.log", "\\sub1\\c.exe", "\\onlyfiles\\x.bin", "\\file.txt"})
+        dadatest::WriteFileBytes(root + f, "x");
+    Path big;
+    for (int i = 0; i < kBigFolder; ++i) {
+        big.push_back(BigName(i));
+        dadatest::WriteFileBytes(root + "\\big\\" + big.back(), "");
+    }
+    dadatest::Machine beta("BETA", {"dada.exe", "serve"}), script("SCRIPT", {"script_peer.exe"});
+    dadatest::TempDir hosts;
+    dadatest::UseHosts(hosts.file("hosts.ini"), "BETA=127.0.0.1:" + std::to_string(beta.port()) +
+                                                    "\r\nSCRIPT=127.0.0.1:" + std::to_string(script.port()));
+    ASSERT_TRUE(beta.running() && script.running());
+    auto under = [&](const Path &rest) {
+        Path p{"C:\\", root.substr(3)};
+        p.insert(p.end(), rest.begin(), rest.end());
+        return p;
+    };
+    const std::string generic = "Generic: An error occured calling FormatMessage().Error Code";
     char missing[512] = {};
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_PATH_NOT_FOUND, 0, missing, sizeof missing, nullptr);
-    const Path base{"big", "emptydir", "file.txt", "gone", "onlyfiles", "sub1"}, sub1{"a.txt", "b.log", "c.exe", "deep"};
-    Path big;
-    for (int i = 0; i < kBigFolder; ++i) big.push_back(BigName(i));
+    const Path base{"big", "emptydir", "file.txt", "gone", "onlyfiles", "sub1"};
+    const Path sub1{"a.txt", "b.log", "c.exe", "deep"};
     const struct Case {
         const char *what;
         LPCSTR server = nullptr;
@@ -229,27 +219,27 @@ TEST_F(Browse, Sessions)
         bool ok = false;
         const char *tail = "";    // what OK adds to it; the initial path was C:\DIR\*.EXE
     } cases[] = {
-        {.what = "a pattern list filters files", .pattern = "*.TXT;*.LOG", .folder = Under({"sub1"}),
-         .children = {"a.txt", "b.log", "deep"}, .pick = Under({"sub1", "deep"}), .picked = root + "\\sub1\\deep",
+        {.what = "a pattern list filters files", .pattern = "*.TXT;*.LOG", .folder = under({"sub1"}),
+         .children = {"a.txt", "b.log", "deep"}, .pick = under({"sub1", "deep"}), .picked = root + "\\sub1\\deep",
          .ok = true},
         {.what = "folders only lists no file, whatever the pattern", .mode = 1, .pattern = "*.TXT",
-         .folder = Under({"sub1"}), .children = {"deep"}, .pick = {"C:\\"}, .picked = "C:\\", .ok = true},
-        {.what = "nothing listed: the button and the open image go", .mode = 1, .folder = Under({"onlyfiles"}),
+         .folder = under({"sub1"}), .children = {"deep"}, .pick = {"C:\\"}, .picked = "C:\\", .ok = true},
+        {.what = "nothing listed: the button and the open image go", .mode = 1, .folder = under({"onlyfiles"}),
          .button = false},
-        {.what = "a failed search shows the platform's text", .folder = Under({"gone"}), .button = false,
+        {.what = "a failed search shows the platform's text", .folder = under({"gone"}), .button = false,
          .vanish = true, .box = std::string("Error: ") + missing},
-        {.what = "files only: a file may be chosen", .filesOnly = 1, .folder = Under({}), .children = base,
-         .pick = Under({"file.txt"}), .picked = root + "\\file.txt", .ok = true},
-        {.what = "files only: a folder may not", .filesOnly = 1, .folder = Under({"sub1"}), .children = sub1,
-         .pick = Under({"sub1"}), .picked = root + "\\sub1"},
-        {.what = "a closed server folder gets the initial file name", .server = "BETA", .folder = Under({}),
-         .children = base, .pick = Under({"sub1"}), .picked = root + "\\sub1", .ok = true, .tail = "\\*.EXE"},
-        {.what = "an open one does not", .server = "BETA", .folder = Under({"sub1"}), .children = sub1,
-         .pick = Under({"sub1"}), .picked = root + "\\sub1", .ok = true},
-        {.what = "nor one chosen for folders only", .server = "BETA", .mode = 1, .folder = Under({"sub1"}),
-         .children = {"deep"}, .pick = Under({"sub1", "deep"}), .picked = root + "\\sub1\\deep", .ok = true},
-        {.what = "every batch arrives", .server = "BETA", .folder = Under({"big"}), .children = big},
-        {.what = "an empty server folder keeps its button", .server = "BETA", .folder = Under({"emptydir"})},
+        {.what = "files only: a file may be chosen", .filesOnly = 1, .folder = under({}), .children = base,
+         .pick = under({"file.txt"}), .picked = root + "\\file.txt", .ok = true},
+        {.what = "files only: a folder may not", .filesOnly = 1, .folder = under({"sub1"}), .children = sub1,
+         .pick = under({"sub1"}), .picked = root + "\\sub1"},
+        {.what = "a closed server folder gets the initial file name", .server = "BETA", .folder = under({}),
+         .children = base, .pick = under({"sub1"}), .picked = root + "\\sub1", .ok = true, .tail = "\\*.EXE"},
+        {.what = "an open one does not", .server = "BETA", .folder = under({"sub1"}), .children = sub1,
+         .pick = under({"sub1"}), .picked = root + "\\sub1", .ok = true},
+        {.what = "nor one chosen for folders only", .server = "BETA", .mode = 1, .folder = under({"sub1"}),
+         .children = {"deep"}, .pick = under({"sub1", "deep"}), .picked = root + "\\sub1\\deep", .ok = true},
+        {.what = "every batch arrives", .server = "BETA", .folder = under({"big"}), .children = big},
+        {.what = "an empty server folder keeps its button", .server = "BETA", .folder = under({"emptydir"})},
         {.what = "a bad type byte ends the list", .server = "SCRIPT", .folder = {"C:\\", "BADTYPE"},
          .children = {"before"}},
         {.what = "an empty batch ends the folder", .server = "SCRIPT", .folder = {"C:\\", "EMPTYBATCH"},
@@ -262,62 +252,45 @@ TEST_F(Browse, Sessions)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        std::snprintf(path_, sizeof path_, "C:\\DIR\\*.EXE");
-        RemoteBrowseInfo info{nullptr, c.server, path_, sizeof path_, c.mode, 0, 0, c.pattern, c.filesOnly, 0, 0};
+        char path[260] = "C:\\DIR\\*.EXE";
+        RemoteBrowseInfo info{nullptr, c.server, path, sizeof path, c.mode, 0, 0, c.pattern, c.filesOnly, 0, 0};
         Session s(info);
         ASSERT_TRUE(s.open());
         const Item top = s.read(s.reach({}));
         EXPECT_EQ(top.text, c.server ? c.server : "My Computer");
         EXPECT_EQ(top.image, kComputer);
+        if (!c.server) EXPECT_EQ(std::count(top.children.begin(), top.children.end(), "Z:\\"), 0) << "never probed";
         HTREEITEM item = s.reach(c.folder);
         ASSERT_TRUE(item);
-        const std::string folder = root + "\\" + (c.folder.empty() ? "" : c.folder.back());
-        if (c.vanish) RemoveDirectoryA(folder.c_str());
+        const std::string gone = root + "\\" + (c.folder.empty() ? "" : c.folder.back());
+        if (c.vanish) RemoveDirectoryA(gone.c_str());
         if (!c.folder.empty()) s.expand(item);
-        if (c.vanish) CreateDirectoryA(folder.c_str(), nullptr);
+        if (c.vanish) CreateDirectoryA(gone.c_str(), nullptr);
         const Item seen = s.read(item);
         const int image = c.folder.empty() ? kComputer : c.button ? kOpen : kClosed;
         EXPECT_EQ(seen.children, c.children);
         EXPECT_EQ(seen.button, c.button);
         EXPECT_EQ(seen.image, image);
         EXPECT_EQ(seen.selected, image);
+        if (!c.children.empty()) {   // it closes forgetting its entries, and reads them again
+            s.collapse(item);
+            EXPECT_EQ(s.read(item).image, kClosed);
+            EXPECT_TRUE(s.read(item).children.empty());
+            s.expand(item);
+            EXPECT_EQ(s.read(item).children, c.children);
+        }
         if (c.folder.size() > 1) EXPECT_EQ(s.read(s.reach({"C:\\"})).image, c.server ? kOpen : kFixed);
         const Path boxes = s.takeBoxes();
         ASSERT_EQ(boxes.size(), c.box.empty() ? 0u : 1u);
         if (!c.box.empty()) EXPECT_EQ(boxes[0].rfind(c.box, 0), 0u) << boxes[0];
         s.select(s.reach({}));
         s.select(s.reach(c.pick));
-        EXPECT_EQ(std::string(path_), c.picked);
+        EXPECT_EQ(std::string(path), c.picked);
         EXPECT_EQ(s.okEnabled(), c.ok);
         EXPECT_EQ(s.press(c.ok ? IDOK : IDCANCEL), c.ok ? 1 : 0);
-        if (c.ok) EXPECT_EQ(std::string(path_), c.picked + c.tail);
+        if (c.ok) EXPECT_EQ(std::string(path), c.picked + c.tail);
         EXPECT_EQ(info.remoteCall, c.server ? 1u : 0u);
     }
-}
-
-TEST_F(Browse, FoldersCloseAndOpenAgain)
-{
-    RemoteBrowseInfo info{nullptr, nullptr, path_, sizeof path_, 0, 0, 0, nullptr, 0, 0, 0};
-    Session s(info);
-    ASSERT_TRUE(s.open());
-    const Path drives = s.read(s.reach({})).children;
-    EXPECT_EQ(std::find(drives.begin(), drives.end(), "Z:\\"), drives.end()) << "Z is never probed";
-    // A folder closes forgetting its entries and is read again; the root
-    // lists its drives again at once.
-    HTREEITEM sub1 = s.reach(Under({"sub1"}));
-    s.expand(sub1);
-    s.collapse(sub1);
-    const Item closed = s.read(sub1);
-    EXPECT_EQ(closed.image, kClosed);
-    EXPECT_TRUE(closed.children.empty());
-    EXPECT_TRUE(closed.button);
-    s.expand(sub1);
-    EXPECT_EQ(s.read(sub1).children.size(), 4u);
-    s.collapse(s.reach({}));
-    EXPECT_EQ(s.read(s.reach({})).children, drives);
-    s.select(s.reach(Under({"sub1"})));
-    EXPECT_EQ(s.press(IDOK), 1);
-    EXPECT_EQ(info.folderChosen, 1u);
 }
 
 } // namespace

@@ -78,8 +78,8 @@ TEST_F(Tree, NameListFormats)
         {L("C:\\\0D:\\\0\0"), kAll, kFolderItem, true, {"1:C:\\", "1:D:\\"}},
         {L("\x01" "f\0\x02" "d\0\x03" "pc\0\x04" "fix\0\x05" "net\0\x06" "cd\0\x07" "fd\0\0"), kAll, kTypedList, true,
          {"8:cd", "1:d", "4:f", "9:fd", "6:fix", "7:net", "5:pc"}},
-        {L("\x02.\0\x02..\0\x02sub\0\0"), kAll, kTypedList, true, {"1:sub"}},
-        {L("\x02.\0\0"), kAll, kTypedList, true, {}},                          // ends at ".": its answer counts
+        {L("\x02.\0\x02..\0\x02sub\0\0"), kAll, kTypedList, true, {"1:sub"}},    // "." and ".." are not items
+        {L("\x02.\0\0"), kAll, kTypedList, true, {}},                          // but their answer counts
         {L("\0\0"), kAll, kTypedList, false, {}},                                // no entries
         {L("\x02" "a\0\x08" "bad\0\x02" "c\0\0"), kAll, kTypedList, false, {"1:a"}},   // types end at 7
         {L("\x00" "a\0\0"), kAll, kTypedList, false, {}},                        // and start at 1

@@ -19,8 +19,6 @@ using namespace dadatest;
 
 constexpr DWORD kDialogLimit = 60000;   // a dialog not handled by then is cancelled (ms)
 
-// --- NotifyUser ------------------------------------------------------------
-
 // Escape, Enter, the close box, or else a click on the control of that id.
 constexpr int kEscape = -1, kEnter = -2, kCloseBox = -3;
 
@@ -67,7 +65,8 @@ TEST(NotifyUser, ButtonsTextsAndEndCodes)
         {IDS_CALLER_PLAIN, 0, 0, IDS_CALLER_NO, IDOK, 1, "Nothing to report. [OK;]"},
         {IDS_CALLER_COUNT, 5, 6, 0, kEscape, 2, "5 files were infected. [OK;]"},
         {IDS_CALLER_COUNT, 0, 0, 0, kCloseBox, 2, "%d files were infected. [OK;]"},
-        {IDS_CALLER_FOLDER, reinterpret_cast<UINT_PTR>(folder), 6, 7, IDC_NOTIFY_YES, 1, "Folder: C:\\Scan [&Yes;&No;]"},
+        {IDS_CALLER_FOLDER, reinterpret_cast<UINT_PTR>(folder), 6, 7, IDC_NOTIFY_YES, 1,
+         "Folder: C:\\Scan [&Yes;&No;]"},
         {4242, 0, 0, 0, IDOK, 1, " [OK;]"},   // a missing string is empty
     };
     // A visible window of the test program owns the dialogs.
@@ -96,8 +95,6 @@ TEST(NotifyUser, ButtonsTextsAndEndCodes)
     NotifyRequest r{reinterpret_cast<HWND>(UINT_PTR(0x4321)), 0, IDS_CALLER_PLAIN, 0, 0, IDS_CALLER_TITLE, 0};
     EXPECT_EQ(-1, NotifyUser(&r));   // an owner that is not a window
 }
-
-// --- ConnectComputer ---------------------------------------------------------
 
 // RegConnectRegistryA as the library sees it: waits for the test's word,
 // then opens HKEY_LOCAL_MACHINE\Software, or fails for "NOBODY".
@@ -139,19 +136,16 @@ bool KeyIsOpen(HKEY key) { return RegQueryInfoKeyA(key, 0, 0, 0, 0, 0, 0, 0, 0, 
 TEST(ConnectComputer, Attempts)
 {
     const std::string prompt = "Attempting to establish communication with server ", longName(300, 'L');
-    enum Ending { kCancel, kFinish, kEnterThenFinish };
     const struct {
         const char *what;
         std::string name, shown;
-        Ending ending;
+        bool cancel;   // else Enter is pressed, which does not end it, and the attempt ends
         int result;
     } cases[] = {
-        {"cancel answers at once; a percent sign is shown unchanged", "PC%s%d", prompt + "PC%s%d", kCancel,
-         CONNECT_CANCELLED},
-        {"a long name is cut, never overruns", longName, (prompt + longName).substr(0, 259), kCancel,
-         CONNECT_CANCELLED},
-        {"Enter does not end it; the attempt does", "SLOWPOKE", prompt + "SLOWPOKE", kEnterThenFinish, CONNECT_OK},
-        {"a failed attempt", "NOBODY", prompt + "NOBODY", kFinish, CONNECT_FAILED},
+        {"cancel answers at once; the name is shown as it is, cut, never overrunning", "PC%s%d" + longName,
+         (prompt + "PC%s%d" + longName).substr(0, 259), true, CONNECT_CANCELLED},
+        {"the attempt succeeds", "SLOWPOKE", prompt + "SLOWPOKE", false, CONNECT_OK},
+        {"the attempt fails", "NOBODY", prompt + "NOBODY", false, CONNECT_FAILED},
     };
     testkit::ImportPatch patch("RegConnectRegistryA", reinterpret_cast<void *>(&SlowConnect));
     ASSERT_TRUE(patch.active());
@@ -170,9 +164,9 @@ TEST(ConnectComputer, Attempts)
             shown = TextOf(text);
             clipPlays = ClipPlays(GetDlgItem(dialog, IDC_CONNECT_ANIMATE));
             contextKept = GetPropA(dialog, "Wait1") || GetPropA(dialog, "Wait2");
-            if (c.ending == kCancel) return Press(dialog, IDCANCEL);
-            DWORD_PTR r;
-            if (c.ending == kEnterThenFinish) SendMessageTimeoutA(dialog, WM_COMMAND, IDOK, 0, SMTO_NORMAL, 5000, &r);
+            if (c.cancel) return Press(dialog, IDCANCEL);
+            DWORD_PTR r;   // Enter sends IDOK
+            SendMessageTimeoutA(dialog, WM_COMMAND, IDOK, 0, SMTO_NORMAL, kDialogLimit, &r);
             stillOpen = IsWindowVisible(dialog);
             SetEvent(g_go);
         }}, kDialogLimit);
@@ -186,8 +180,8 @@ TEST(ConnectComputer, Attempts)
         EXPECT_EQ(c.name, g_name);   // the whole name is tried
         EXPECT_TRUE(clipPlays);
         EXPECT_TRUE(contextKept);
-        EXPECT_EQ(c.ending == kCancel, pending);
-        EXPECT_EQ(c.ending != kCancel, stillOpen);
+        EXPECT_EQ(c.cancel, pending);
+        EXPECT_EQ(!c.cancel, stillOpen);
         // The attempt ends, after the dialog when it was cancelled: only the
         // key handed to the caller stays open.
         SetEvent(g_go);
@@ -202,8 +196,6 @@ TEST(ConnectComputer, Attempts)
     HKEY key;
     EXPECT_EQ(CONNECT_NO_DIALOG, ConnectComputer(reinterpret_cast<HWND>(UINT_PTR(0x4321)), &key, "X"));
 }
-
-// --- FolderBrowseDialog and FileBrowseDialog ----------------------------------
 
 HRESULT WINAPI NoShell(IMalloc **allocator)
 {

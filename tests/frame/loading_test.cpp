@@ -1,6 +1,5 @@
-// The library frame, on a copy loaded and freed here: ordinals, its own
-// strings found through the handle kept from the load, and the unload's
-// order: the dialog fonts (small, then bold) before the remote services.
+// The library frame on a copy loaded and freed here: ordinals, its strings by
+// the handle kept from the load, the fonts freed before the remote services.
 #include <gtest/gtest.h>
 #include "dadada32.h"
 #include "testkit/importpatch.h"
@@ -9,8 +8,7 @@
 
 namespace {
 
-// Objects the library deletes, and a null for each library it frees.
-std::vector<HGDIOBJ> g_released;
+std::vector<HGDIOBJ> g_released;   // objects deleted, and a null for each library freed
 BOOL WINAPI SpyDeleteObject(HGDIOBJ object)
 {
     g_released.push_back(object);
@@ -33,7 +31,6 @@ TEST(Frame, LoadOrdinalsAndUnload)
     HMODULE lib = LoadLibraryA(copy.c_str());
     ASSERT_NE(lib, nullptr);
     auto build = reinterpret_cast<void(WINAPI *)(AlogRecord *)>(GetProcAddress(lib, MAKEINTRESOURCEA(84)));
-    ASSERT_NE(build, nullptr);
     char line[64] = "";   // by ordinal
     AlogRecord rec{line, sizeof line, 0, 51, nullptr, nullptr, nullptr};
     build(&rec);
@@ -41,9 +38,7 @@ TEST(Frame, LoadOrdinalsAndUnload)
     std::vector<HGDIOBJ> expected;
     for (const char *setter : {"SetSmallFont", "SetBoldFont"}) {
         HWND w = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        auto set = reinterpret_cast<void(WINAPI *)(HWND)>(GetProcAddress(lib, setter));
-        ASSERT_NE(set, nullptr) << setter;
-        set(w);
+        reinterpret_cast<void(WINAPI *)(HWND)>(GetProcAddress(lib, setter))(w);
         expected.push_back(reinterpret_cast<HGDIOBJ>(SendMessageA(w, WM_GETFONT, 0, 0)));
         DestroyWindow(w);
     }
