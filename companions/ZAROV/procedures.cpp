@@ -1,10 +1,12 @@
 #include "procedures.h"
 #include "dada/ascii.h"
 #include "dada/handle.h"
+#include "dada/served_roots.h"
 #include "dada/wildcard.h"
 
 #include <algorithm>
 #include <string>
+#include "dada/process_object.h"
 
 namespace zarov {
 
@@ -84,6 +86,7 @@ Answer ReadVolumes(const std::vector<Arg> &in, DWORD room)
     for (const char *root = roots; *root && list.entries() < most; root += lstrlenA(root) + 1) {
         UINT type = GetDriveTypeA(root);
         if (type == DRIVE_UNKNOWN || type == DRIVE_NO_ROOT_DIR) continue;
+        if (dada::ReachOf(root) == dada::RootReach::Outside) continue;   // holds no served root
         if (!list.add(0, root)) break;
     }
     Answer a;
@@ -103,10 +106,14 @@ struct FolderSearch {
     dada::UniqueFind handle;
     WIN32_FIND_DATAA entry{};      // the entry the search stands on
     ULONGLONG parked = 0;          // when it was left for the next batch
+    std::string towardRoots;       // a folder above the served roots: only the way to them is shown
 
     bool folder() const { return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
     bool wanted() const
     {
+        if (!towardRoots.empty() &&
+            dada::ReachOf(dada::FullPath((towardRoots + entry.cFileName).c_str())) == dada::RootReach::Outside)
+            return false;
         return folder() || (!foldersOnly && (pattern.empty() || dada::WildcardMatch(pattern.c_str(), entry.cFileName)));
     }
 };
@@ -156,8 +163,24 @@ private:
 
 ParkedSearches &Parked()
 {
-    static ParkedSearches p;
-    return p;
+    return dada::ProcessObject<ParkedSearches>();
+}
+
+// With served roots, a search runs on its path made absolute, in a root or
+// in a folder above one (whose listing then shows only the way to the
+// roots); false for any other folder.
+bool WithinServedRoots(FolderSearch &search)
+{
+    if (!dada::HasServedRoots()) return true;
+    const std::string full = dada::FullPath(search.path.c_str());
+    const size_t cut = full.rfind('\\');
+    if (cut == std::string::npos) return false;
+    const std::string folder = full.substr(0, cut + 1);
+    const dada::RootReach reach = dada::ReachOf(dada::FullPath(folder.c_str()));
+    if (reach == dada::RootReach::Outside) return false;
+    search.path = full;
+    if (reach == dada::RootReach::Toward) search.towardRoots = folder;
+    return true;
 }
 
 } // namespace
@@ -168,7 +191,7 @@ Answer ReadDirectory(const std::vector<Arg> &in, DWORD room)
     if (!KindsMatch(in, kDirectoryKinds) || room < 2 || !Text(in[1], search.path) || search.path.empty() ||
         (in[2].number() != 0 && !Text(in[3], search.pattern)))
         return Failed(RPC_E_BAD_ARGUMENTS);
-    if (!LocalSearchPath(search.path)) return Failed(RPC_E_NOT_FOUND);
+    if (!LocalSearchPath(search.path) || !WithinServedRoots(search)) return Failed(RPC_E_NOT_FOUND);
     const DWORD start = in[4].number();
     search.foldersOnly = in[5].number() == RPC_MODE_FOLDERS_ONLY;
 

@@ -6,6 +6,7 @@
 #include "zuredu.h"
 
 #include <cstring>
+#include "dada/process_object.h"
 
 using namespace zarov;
 
@@ -16,7 +17,7 @@ struct ServerState {
     DWORD service = 0;
     ServerState() { InitializeCriticalSection(&lock); }
 };
-ServerState &S() { static ServerState s; return s; }
+ServerState &S() { return dada::ProcessObject<ServerState>(); }
 
 Answer Answer301or302(std::span<const BYTE> request)
 {
@@ -85,4 +86,11 @@ extern "C" void WINAPI RPC_ServerStop(void)
         NetService_DoneUsingAPI();
     }
     LeaveCriticalSection(&s.lock);
+}
+
+// Unloaded (not the process ending): the process-wide objects go too.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
+{
+    if (reason == DLL_PROCESS_DETACH && !reserved) dada::ReleaseProcessObjects();
+    return TRUE;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 #include <vector>
+#include "dada/process_object.h"
 
 using namespace zarov;
 
@@ -56,8 +57,7 @@ private:
 
 IdleConnections &Idle()
 {
-    static IdleConnections idle;
-    return idle;
+    return dada::ProcessObject<IdleConnections>();
 }
 
 // One exchange on an idle connection when there is one (tried again on a

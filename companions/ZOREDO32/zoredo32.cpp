@@ -25,6 +25,7 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+#include "dada/process_object.h"
 
 namespace {
 
@@ -145,7 +146,7 @@ private:
     DWORD fresh_ = 0;           // slots below this have been used
 };
 
-HandleTable &Table() { static HandleTable t; return t; }
+HandleTable &Table() { return dada::ProcessObject<HandleTable>(); }
 
 // Runs `fn` on the Win32 handle behind `file`; `refused` when it is not ours.
 template <class Fn, class R>
@@ -193,7 +194,7 @@ struct FaultState {
     std::atomic<DWORD> calls[64]{};
     FaultState() { InitializeCriticalSection(&lock); }
 };
-FaultState &Faults() { static FaultState s; return s; }
+FaultState &Faults() { return dada::ProcessObject<FaultState>(); }
 
 // Counts the call and tells whether it must fail.
 bool Fails(DWORD ordinal)
@@ -378,3 +379,10 @@ LONG WINAPI ZKT_OpenFiles(void) { return g_openFiles.load(); }
 #endif
 
 } // extern "C"
+
+// Unloaded (not the process ending): the process-wide objects go too.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
+{
+    if (reason == DLL_PROCESS_DETACH && !reserved) dada::ReleaseProcessObjects();
+    return TRUE;
+}

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <new>
+#include "dada/process_object.h"
 
 namespace zuredu {
 
@@ -33,7 +34,7 @@ struct Table {
     DWORD next = 0;
     Table() { InitializeCriticalSection(&lock); }
 };
-Table &T() { static Table t; return t; }
+Table &T() { return dada::ProcessObject<Table>(); }
 
 struct Locked {
     CRITICAL_SECTION &cs;

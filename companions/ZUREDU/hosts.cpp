@@ -1,6 +1,7 @@
 #include "hosts.h"
 #include "wire.h"
 #include "zuredu.h"
+#include "dada/process_object.h"
 
 namespace zuredu {
 
@@ -12,7 +13,7 @@ struct OwnName {
     std::string name;
     OwnName() { InitializeCriticalSection(&lock); }
 };
-OwnName &Own() { static OwnName o; return o; }
+OwnName &Own() { return dada::ProcessObject<OwnName>(); }
 
 bool SameName(const std::string &a, const std::string &b)
 {

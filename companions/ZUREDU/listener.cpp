@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 #include <vector>
+#include "dada/process_object.h"
 
 namespace zuredu {
 
@@ -111,7 +112,7 @@ struct Current {
     std::shared_ptr<ListenState> state;
     Current() { InitializeCriticalSection(&lock); }
 };
-Current &Cur() { static Current c; return c; }
+Current &Cur() { return dada::ProcessObject<Current>(); }
 
 struct ConnectionArgs {
     std::shared_ptr<ListenState> state;

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <vector>
+#include "dada/process_object.h"
 
 namespace zuredu {
 
@@ -27,7 +28,7 @@ struct Table {
     DWORD next = 0;
     Table() { InitializeCriticalSection(&lock); }
 };
-Table &T() { static Table t; return t; }
+Table &T() { return dada::ProcessObject<Table>(); }
 
 struct Locked {
     Locked() { EnterCriticalSection(&T().lock); }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "dada/process_object.h"
 
 namespace zuredu {
 
@@ -29,7 +30,7 @@ struct Hooks {
     DWORD corruptLeft = 0, corruptMin = 17;
     Hooks() { InitializeCriticalSection(&lock); }
 };
-Hooks &H() { static Hooks h; return h; }
+Hooks &H() { return dada::ProcessObject<Hooks>(); }
 
 struct Locked {
     Locked() { EnterCriticalSection(&H().lock); }

@@ -4,6 +4,7 @@
 #include "hosts.h"
 #include "server.h"
 #include "testhooks.h"
+#include "dada/process_object.h"
 
 using namespace zuredu;
 
@@ -11,11 +12,13 @@ namespace {
 volatile LONG g_users = 0;
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         DisableThreadLibraryCalls(instance);
         LoadHooks();
+    } else if (reason == DLL_PROCESS_DETACH && !reserved) {
+        dada::ReleaseProcessObjects();   // unloaded, not the process ending
     }
     return TRUE;
 }

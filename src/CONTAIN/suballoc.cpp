@@ -7,15 +7,25 @@
 // table order, a merge pass over the table before a heap is considered),
 // but each heap keeps an index beside its table so that no call walks it:
 //   - a max-tree over the table slots (the size of each free entry, 0 for
-//     the rest) gives the largest free entry and the first fit by descent;
+//     the rest) with the entries as its leaves, a few cache lines to a
+//     node, gives the largest free entry and the first fit by descent;
 //   - a hash from piece address to slot finds the entry a free names;
-//   - links between the live slots give "the entry after it in the table";
-//   - the slots whose pair with the next entry may have become mergeable
-//     since the last merge pass (a free touches the freed entry and the one
-//     before it, a split the new last entry's predecessor) are the only ones
-//     the merge pass looks at.  A full pass collapses every run of touching
-//     free neighbours into the run's first entry; touching only the pending
-//     slots gives exactly that, as no other pair can have changed.
+//   - per slot, links between the live slots give "the entry after it in
+//     the table", and two flags say whether the entry touches (in address)
+//     the live entry before it and the one after it in the table;
+//   - the pending list holds the slots whose entry and its successor are
+//     both free and touch: exactly the pairs the next merge pass joins.
+// Why the pending list is exact: an entry becomes in use only by an
+// allocation from its heap, and that always follows the heap's merge pass;
+// so between two passes entries only become free, and a pair becomes
+// mergeable only when one of its two entries is freed (a split never makes
+// one: the rest it appends starts inside the split entry's old extent, so
+// it touches its table predecessor only when that is the split entry,
+// which is in use).  A full pass collapses every run of touching free
+// neighbours into the run's first entry; joining the pending pairs gives
+// exactly that.  A free thus looks at its entry's own slot and, only when a
+// touch flag says so, at one neighbour; a pass with nothing pending costs
+// nothing.
 // An entry removed by a merge leaves a hole (address null) in the table, so
 // no slot moves; the holes are squeezed out when the table is full and
 // three quarters of it are holes, otherwise the table grows by 100 entries
@@ -69,140 +79,269 @@ constexpr DWORD kMinHeapBytes = 65535;
 constexpr DWORD kEntryGrowth = 100;
 constexpr DWORD kSpareEntries = 2;
 constexpr uint32_t kNone = 0xFFFFFFFFu;     // no slot
-constexpr size_t kNotFound = SIZE_MAX;       // no position in the hash
+constexpr size_t kNotFound = SIZE_MAX;       // no position in a hash
+constexpr uint32_t kTreeFan = 16;           // children per tree node; a node of values is 64 bytes
+constexpr uint32_t kLeafFan = 8;            // entries under a node of level 0: 96 or 128 bytes
+constexpr uint32_t kTreeLevels = 8;         // kTreeFan^9 leaves pass any slot count
+constexpr size_t kFirstUsedBuckets = 64;
 
-bool InUse(const SubPiece &e) { return (e.inUse & 0xFF) != 0; }
+// An entry's in-use field: only its low byte is the flag; the index keeps
+// in the bits above it whether the entry touches (in address) the live
+// entry before it and the one after it in the table.
+constexpr DWORD kInUseByte = 0xFF;
+constexpr DWORD kTouchesPrev = 0x100;   // begins where the entry before it ends
+constexpr DWORD kTouchesNext = 0x200;   // ends where the entry after it begins
+
+bool InUse(const SubPiece &e) { return (e.inUse & kInUseByte) != 0; }
 bool Live(const SubPiece &e) { return e.address != nullptr; }
+bool Touch(const SubPiece &a, const SubPiece &b) { return a.address + a.size == b.address; }
+void SetBits(SubPiece &e, DWORD bits, bool on) { e.inUse = on ? e.inUse | bits : e.inUse & ~bits; }
+
+// Address -> slot: linear probing over buckets that hold the entry's offset
+// in its heap block and its slot + 1 (0: empty); a power-of-two size.
+struct Bucket {
+    uint32_t offset, slot1;
+};
+using SlotHash = std::vector<Bucket>;
+
+struct SlotLink {
+    uint32_t prev, next;   // the live slots before and after it in table order
+    uint32_t queued;       // in the pending list
+};
 
 // The index of one heap's entry table; see the top of the file.
 struct HeapIndex {
+    DWORD largest = 0;                  // the largest free entry (the tree's root)
     uint32_t live = 0;                  // entries (slots that are no hole)
+    uint32_t inUse = 0;                 // entries in use (keys of `used`)
     uint32_t head = kNone, tail = kNone;
-    std::vector<uint32_t> next, prev;   // per slot, between live slots
-    uint32_t leaves = 0;                // power of two, at least the capacity
-    std::vector<DWORD> tree;            // 2 * leaves; [1] is the largest free entry
-    std::vector<uint32_t> hash;         // slot + 1, 0 empty; power-of-two size
-    std::vector<uint32_t> pending;      // slots to look at in the next merge pass
-    std::vector<uint8_t> queued;        // per slot: in `pending`
+    uint32_t levels = 0;                // tree levels between the entries and the root
+    uint32_t level[kTreeLevels] = {};   // where each level starts in `tree`
+    std::vector<DWORD> tree;            // each level padded to whole nodes
+    std::vector<SlotLink> link;         // per slot
+    SlotHash all;                       // the live entries of slots below `hashed`; twice the slots
+    uint32_t hashed = 0;
+    SlotHash used;                      // the entries in use: small, so it stays in the cache
+    std::vector<uint32_t> pending;      // slots whose pair with the next entry is to be merged
 };
 
 SubHeap *g_heaps;                       // kMaxHeaps descriptors; created once, never released
 HeapIndex g_index[kMaxHeaps];           // beside g_heaps[i]
+// For the walk of the heaps, which must not touch each heap's index: each
+// heap's largest available piece, and which heaps have pairs pending.
+DWORD g_available[kMaxHeaps];
+uint64_t g_merging;                     // bit i: heap i's pending list is not empty
+static_assert(kMaxHeaps <= 64);
+
+uint32_t OffsetOf(const SubHeap &h, const BYTE *address) { return static_cast<uint32_t>(address - h.base); }
 
 // ---- the max-tree over the slots -------------------------------------------
 
-DWORD LeafValue(const SubPiece &e) { return Live(e) && !InUse(e) ? e.size : 0; }
+// The tree's leaves are the entries themselves: a free entry counts its
+// size, the rest 0.  Level 0 holds the largest of each kLeafFan entries,
+// each level above the largest of kTreeFan values below, the root the
+// largest of all.
+// Without a branch: the in-use flags of neighbouring entries follow no
+// pattern.  A hole is all zero.
+DWORD LeafValue(const SubPiece &e) { return e.size & (DWORD(0) - DWORD((e.inUse & kInUseByte) == 0)); }
 
-// A node that keeps its value leaves every node above it as it was.
-void TreeSet(HeapIndex &x, uint32_t slot, DWORD value)
+DWORD NodeMax(const SubHeap &h, const HeapIndex &x, uint32_t l, size_t node)
 {
-    size_t k = x.leaves + slot;
-    if (x.tree[k] == value) return;
-    x.tree[k] = value;
-    for (k >>= 1; k; k >>= 1) {
-        const DWORD top = std::max(x.tree[2 * k], x.tree[2 * k + 1]);
-        if (x.tree[k] == top) break;
-        x.tree[k] = top;
+    DWORD top = 0;
+    if (l == 0) {
+        const size_t end = std::min<size_t>((node + 1) * kLeafFan, h.entryCount);
+        for (size_t s = node * kLeafFan; s < end; ++s) top = std::max(top, LeafValue(h.entries[s]));
+    } else {
+        const DWORD *child = &x.tree[x.level[l - 1] + node * kTreeFan];
+        for (uint32_t k = 0; k < kTreeFan; ++k) top = std::max(top, child[k]);
+    }
+    return top;
+}
+
+// The first of a node's values that is at least n (one must be).
+uint32_t FirstAtLeast(const DWORD *child, DWORD n)
+{
+    uint32_t k = 0;
+    while (child[k] < n) ++k;
+    assert(k < kTreeFan);
+    return k;
+}
+
+// Brings the nodes above `slot` up to date after its entry changed; `old`
+// is the entry's leaf value before the change.  A node that keeps its
+// value ends the climb.
+void TreeChanged(const SubHeap &h, HeapIndex &x, uint32_t slot, DWORD old)
+{
+    DWORD value = LeafValue(h.entries[slot]);
+    size_t i = slot;
+    for (uint32_t l = 0; value != old; ++l) {
+        const size_t node = l ? i / kTreeFan : i / kLeafFan;   // constant divisors: shifts
+        DWORD &up = l < x.levels ? x.tree[x.level[l] + node] : x.largest;
+        DWORD top;
+        if (value >= up)
+            top = value;
+        else if (old < up)
+            return;   // neither the old nor the new value is the node's largest
+        else
+            top = NodeMax(h, x, l, node);
+        if (top == up || l == x.levels) {
+            up = top;
+            return;
+        }
+        old = up;
+        up = value = top;
+        i = node;
     }
 }
 
 // The first slot in table order holding a free entry of at least n bytes.
-uint32_t FirstFit(const HeapIndex &x, DWORD n)
+uint32_t FirstFit(const SubHeap &h, const HeapIndex &x, DWORD n)
 {
-    if (x.tree[1] < n) return kNone;
-    size_t k = 1;
-    while (k < x.leaves) k = x.tree[2 * k] >= n ? 2 * k : 2 * k + 1;
-    return static_cast<uint32_t>(k - x.leaves);
+    assert(n > 0);   // padding and in-use slots count 0
+    if (x.largest < n) return kNone;
+    size_t node = 0;
+    for (uint32_t l = x.levels; l-- > 0;) {
+        node = node * kTreeFan + FirstAtLeast(&x.tree[x.level[l] + node * kTreeFan], n);
+    }
+    size_t s = node * kLeafFan;
+    while (LeafValue(h.entries[s]) < n) ++s;
+    assert(s < h.entryCount && s < (node + 1) * kLeafFan);
+    return static_cast<uint32_t>(s);
 }
 
 // ---- address -> slot ---------------------------------------------------------
 
-size_t HashOf(const SubHeap &h, const HeapIndex &x, const BYTE *address)
+size_t Home(const SlotHash &t, uint32_t offset) { return (offset * 2654435761u) & (t.size() - 1); }
+
+void HashInsert(SlotHash &t, uint32_t offset, uint32_t slot)
 {
-    const uint32_t offset = static_cast<uint32_t>(address - h.base);
-    return (offset * 2654435761u) & (x.hash.size() - 1);
+    size_t i = Home(t, offset);
+    while (t[i].slot1) i = (i + 1) & (t.size() - 1);
+    t[i] = Bucket{offset, slot + 1};
 }
 
-void HashInsert(const SubHeap &h, HeapIndex &x, uint32_t slot)
+// Position of `offset` in the hash, or kNotFound.
+size_t HashFind(const SlotHash &t, uint32_t offset)
 {
-    size_t i = HashOf(h, x, h.entries[slot].address);
-    while (x.hash[i]) i = (i + 1) & (x.hash.size() - 1);
-    x.hash[i] = slot + 1;
-}
-
-// Position in `hash` of the live entry at `address`, or kNotFound.
-size_t HashFind(const SubHeap &h, const HeapIndex &x, const BYTE *address)
-{
-    for (size_t i = HashOf(h, x, address);; i = (i + 1) & (x.hash.size() - 1)) {
-        if (!x.hash[i]) return kNotFound;
-        if (h.entries[x.hash[i] - 1].address == address) return i;
+    for (size_t i = Home(t, offset);; i = (i + 1) & (t.size() - 1)) {
+        if (!t[i].slot1) return kNotFound;
+        if (t[i].offset == offset) return i;
     }
 }
 
 // Linear-probing removal: later members of the cluster move back into the gap.
-void HashErase(const SubHeap &h, HeapIndex &x, size_t gap)
+void HashErase(SlotHash &t, size_t gap)
 {
-    const size_t mask = x.hash.size() - 1;
-    for (size_t i = (gap + 1) & mask; x.hash[i]; i = (i + 1) & mask) {
-        const size_t home = HashOf(h, x, h.entries[x.hash[i] - 1].address);
+    const size_t mask = t.size() - 1;
+    for (size_t i = (gap + 1) & mask; t[i].slot1; i = (i + 1) & mask) {
+        const size_t home = Home(t, t[i].offset);
         if (((i - home) & mask) >= ((i - gap) & mask)) {
-            x.hash[gap] = x.hash[i];
+            t[gap] = t[i];
             gap = i;
         }
     }
-    x.hash[gap] = 0;
+    t[gap] = Bucket{};
 }
 
-// ---- building the index ------------------------------------------------------
-
-// Sizes a fresh index for a table of up to `capacity` entries; false when
-// memory runs out.  Every later step on the index allocates nothing.
-bool Reserve(HeapIndex &x, uint32_t capacity)
+// Room in `used` for one more entry in use (at most half the buckets
+// taken); false when memory runs out.
+bool UsedRoom(HeapIndex &x)
 {
+    if (2 * (size_t(x.inUse) + 1) <= x.used.size()) return true;
     try {
-        uint32_t leaves = 1;
-        while (leaves < capacity) leaves <<= 1;
-        size_t buckets = 4;
-        while (buckets < 2 * size_t(capacity)) buckets <<= 1;
-        x.next.resize(capacity);
-        x.prev.resize(capacity);
-        x.queued.assign(capacity, 0);
-        x.pending.reserve(capacity);
-        x.tree.resize(2 * size_t(leaves));
-        x.hash.resize(buckets);
-        x.leaves = leaves;
+        SlotHash grown(std::max(kFirstUsedBuckets, 2 * x.used.size()));
+        for (const Bucket &b : x.used)
+            if (b.slot1) HashInsert(grown, b.offset, b.slot1 - 1);
+        x.used.swap(grown);
         return true;
     } catch (const std::bad_alloc &) {
         return false;
     }
 }
 
-// Rebuilds the links, the tree and the hash from the table (not the
-// pending slots).
-void Fill(const SubHeap &h, HeapIndex &x)
+void MarkInUse(const SubHeap &h, HeapIndex &x, uint32_t slot)
+{
+    assert(2 * (size_t(x.inUse) + 1) <= x.used.size());
+    HashInsert(x.used, OffsetOf(h, h.entries[slot].address), slot);
+    ++x.inUse;
+}
+
+// ---- building the index ------------------------------------------------------
+
+// Sizes a fresh index for a table of up to `capacity` entries; false when
+// memory runs out.  Every later step on the index allocates nothing, but
+// `used`, which grows in UsedRoom.
+bool Reserve(HeapIndex &x, uint32_t capacity)
+{
+    try {
+        size_t buckets = 4;
+        while (buckets < 2 * size_t(capacity)) buckets <<= 1;
+        // Level sizes: one value per node of the level below, padded to
+        // whole nodes, until one node is left for the root.
+        size_t values = 0, count = capacity;
+        x.levels = 0;
+        for (uint32_t fan = kLeafFan; count > fan; fan = kTreeFan) {
+            count = (count + fan - 1) / fan;
+            x.level[x.levels++] = static_cast<uint32_t>(values);
+            values += (count + kTreeFan - 1) / kTreeFan * kTreeFan;
+        }
+        x.tree.resize(values);
+        x.link.resize(capacity);
+        x.pending.reserve(capacity);
+        x.all.resize(buckets);
+        return true;
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+}
+
+// Links `slot` in after the tail, with the touch flags of the new pair.
+void LinkLast(SubHeap &h, HeapIndex &x, uint32_t slot)
+{
+    SlotLink &k = x.link[slot];
+    SubPiece &e = h.entries[slot];
+    k.prev = x.tail;
+    k.next = kNone;
+    SetBits(e, kTouchesPrev | kTouchesNext, false);
+    if (x.tail == kNone) {
+        x.head = slot;
+    } else {
+        SubPiece &before = h.entries[x.tail];
+        const bool touch = Touch(before, e);
+        SetBits(before, kTouchesNext, touch);
+        SetBits(e, kTouchesPrev, touch);
+        x.link[x.tail].next = slot;
+    }
+    x.tail = slot;
+    ++x.live;
+}
+
+// Rebuilds the links, the tree and the hash of the entries in use from the
+// table (not the pending slots); the hash of all entries starts afresh.
+void Fill(SubHeap &h, HeapIndex &x)
 {
     std::fill(x.tree.begin(), x.tree.end(), 0);
-    std::fill(x.hash.begin(), x.hash.end(), 0);
-    x.live = 0;
+    std::fill(x.all.begin(), x.all.end(), Bucket{});
+    std::fill(x.used.begin(), x.used.end(), Bucket{});
+    x.live = x.inUse = 0;
+    x.largest = 0;
     x.head = x.tail = kNone;
     for (uint32_t s = 0; s < h.entryCount; ++s) {
         const SubPiece &e = h.entries[s];
         if (!Live(e)) continue;
-        ++x.live;
-        x.next[s] = kNone;
-        x.prev[s] = x.tail;
-        (x.tail == kNone ? x.head : x.next[x.tail]) = s;
-        x.tail = s;
-        x.tree[x.leaves + s] = LeafValue(e);
-        HashInsert(h, x, s);
+        LinkLast(h, x, s);
+        if (InUse(e)) MarkInUse(h, x, s);
     }
-    for (size_t k = x.leaves - 1; k; --k) x.tree[k] = std::max(x.tree[2 * k], x.tree[2 * k + 1]);
+    x.hashed = 0;
+    size_t nodes = (h.entryCount + kLeafFan - 1) / kLeafFan;   // of level 0
+    for (uint32_t l = 0; l <= x.levels; nodes = (nodes + kTreeFan - 1) / kTreeFan, ++l)
+        for (size_t k = 0; k < nodes; ++k) (l < x.levels ? x.tree[x.level[l] + k] : x.largest) = NodeMax(h, x, l, k);
 }
 
 void Queue(HeapIndex &x, uint32_t slot)
 {
-    if (slot == kNone || x.queued[slot]) return;
-    x.queued[slot] = 1;
+    if (x.link[slot].queued) return;
+    x.link[slot].queued = 1;
     x.pending.push_back(slot);   // never reallocates: reserved for every slot
 }
 
@@ -213,15 +352,15 @@ void Compact(SubHeap &h, HeapIndex &x)
     DWORD to = 0;
     for (DWORD s = 0; s < h.entryCount; ++s) {
         if (!Live(h.entries[s])) continue;
-        x.queued[to] = x.queued[s];
+        x.link[to].queued = x.link[s].queued;
         h.entries[to++] = h.entries[s];
     }
     std::memset(&h.entries[to], 0, SIZE_T(h.entryCount - to) * sizeof(SubPiece));
-    std::fill(x.queued.begin() + to, x.queued.end(), 0);
+    for (DWORD s = to; s < h.entryCount; ++s) x.link[s].queued = 0;
     h.entryCount = to;
     x.pending.clear();
     for (uint32_t s = 0; s < to; ++s)
-        if (x.queued[s]) x.pending.push_back(s);
+        if (x.link[s].queued) x.pending.push_back(s);
     Fill(h, x);
 }
 
@@ -247,8 +386,8 @@ bool EnsureSpareEntries(SubHeap &h, HeapIndex &x)
     // has room for it.
     const DWORD capacity = h.entryCapacity + kEntryGrowth;
     HeapIndex grown;
-    const bool regrow = x.next.size() < capacity;
-    if (regrow && !Reserve(grown, std::max<DWORD>(capacity, 2 * DWORD(x.next.size())))) return false;
+    const bool regrow = x.link.size() < capacity;
+    if (regrow && !Reserve(grown, std::max<DWORD>(capacity, 2 * DWORD(x.link.size())))) return false;
     SubPiece *table = NewEntryTable(capacity);
     if (!table) return false;
     std::memcpy(table, h.entries, SIZE_T(h.entryCount) * sizeof(SubPiece));
@@ -256,8 +395,9 @@ bool EnsureSpareEntries(SubHeap &h, HeapIndex &x)
     h.entries = table;
     h.entryCapacity = capacity;
     if (regrow) {
-        std::copy(x.queued.begin(), x.queued.end(), grown.queued.begin());
+        for (uint32_t s = 0; s < h.entryCount; ++s) grown.link[s].queued = x.link[s].queued;
         grown.pending.assign(x.pending.begin(), x.pending.end());   // within the reserve
+        grown.used.swap(x.used);
         x = std::move(grown);
         Fill(h, x);
     }
@@ -269,66 +409,74 @@ uint32_t Append(SubHeap &h, HeapIndex &x, DWORD inUse, DWORD size, BYTE *address
     assert(h.entryCount < h.entryCapacity);
     const uint32_t s = h.entryCount++;
     h.entries[s] = SubPiece{inUse, size, address};
-    ++x.live;
-    x.next[s] = kNone;
-    x.prev[s] = x.tail;
-    (x.tail == kNone ? x.head : x.next[x.tail]) = s;
-    x.tail = s;
-    TreeSet(x, s, LeafValue(h.entries[s]));
-    HashInsert(h, x, s);
+    LinkLast(h, x, s);
+    TreeChanged(h, x, s, 0);
+    if (inUse) MarkInUse(h, x, s);
     return s;
 }
 
-// Takes the entry at `slot` out of the table (it was merged into the one
-// before it), leaving a hole.
+// Takes the free entry at `slot` out of the table (it was merged into the
+// one before it), leaving a hole.
 void Remove(SubHeap &h, HeapIndex &x, uint32_t slot)
 {
-    HashErase(h, x, HashFind(h, x, h.entries[slot].address));
-    const uint32_t before = x.prev[slot], after = x.next[slot];
-    (before == kNone ? x.head : x.next[before]) = after;
-    (after == kNone ? x.tail : x.prev[after]) = before;
-    TreeSet(x, slot, 0);
+    assert(!InUse(h.entries[slot]));
+    if (slot < x.hashed) HashErase(x.all, HashFind(x.all, OffsetOf(h, h.entries[slot].address)));
+    const uint32_t before = x.link[slot].prev, after = x.link[slot].next;
+    (before == kNone ? x.head : x.link[before].next) = after;
+    (after == kNone ? x.tail : x.link[after].prev) = before;
+    const DWORD old = h.entries[slot].size;
     h.entries[slot] = SubPiece{};
+    TreeChanged(h, x, slot, old);
     --x.live;
 }
 
 // The merge pass: joins each free entry with the free entry after it in
-// the table when the first ends where the second begins.
+// the table when the first ends where the second begins.  Only the pending
+// pairs can be such (see the top of the file).
 void Merge(SubHeap &h, HeapIndex &x)
 {
     if (!h.dirty || x.live < 2) return;
     h.dirty = 0;
     for (uint32_t s : x.pending) {
-        x.queued[s] = 0;
+        x.link[s].queued = 0;
         SubPiece &a = h.entries[s];
-        if (!Live(a) || InUse(a)) continue;
-        bool grown = false;
-        for (uint32_t n = x.next[s]; n != kNone && !InUse(h.entries[n]) && a.address + a.size == h.entries[n].address;
-             n = x.next[s]) {
+        if (!Live(a)) continue;   // joined into an entry before it earlier in this pass
+        assert(!InUse(a));
+        for (uint32_t n = x.link[s].next; (a.inUse & kTouchesNext) && !InUse(h.entries[n]); n = x.link[s].next) {
+            assert(Touch(a, h.entries[n]));
+            const DWORD old = a.size;
             a.size += h.entries[n].size;
+            SetBits(a, kTouchesNext, h.entries[n].inUse & kTouchesNext);   // `a` now ends where `n` ended
+            TreeChanged(h, x, s, old);
             Remove(h, x, n);
-            grown = true;
         }
-        if (grown) TreeSet(x, s, a.size);
     }
     x.pending.clear();
 }
 
-DWORD LargestAvailable(const SubHeap &h, const HeapIndex &x) { return std::max(h.size - h.used, x.tree[1]); }
+// Keeps g_available up to date after a call changed heap i.
+void Refresh(DWORD i) { g_available[i] = std::max(g_heaps[i].size - g_heaps[i].used, g_index[i].largest); }
 
 void *AllocateFrom(SubHeap &h, HeapIndex &x, DWORD n)
 {
-    if (FirstFit(x, n) != kNone) {
+    assert(x.pending.empty());   // the heap's merge pass came first
+    if (!UsedRoom(x)) return nullptr;
+    if (uint32_t s = FirstFit(h, x, n); s != kNone) {
+        const DWORD count = h.entryCount;
         if (!EnsureSpareEntries(h, x)) return nullptr;
-        const uint32_t s = FirstFit(x, n);     // the same entry, wherever the table put it
+        if (h.entryCount != count) s = FirstFit(h, x, n);   // squeezed: the same entry, moved down
         SubPiece &e = h.entries[s];
-        const DWORD rest = e.size - n;
-        e.inUse = 1;
+        const DWORD old = e.size, rest = e.size - n;
+        e.inUse = (e.inUse & ~kInUseByte) | 1;
         e.size = n;
-        TreeSet(x, s, 0);
+        TreeChanged(h, x, s, old);
+        MarkInUse(h, x, s);
         if (rest) {
-            const uint32_t t = Append(h, x, 0, rest, e.address + n);
-            Queue(x, x.prev[t]);
+            // `e` now ends inside its old extent: it touches its successor
+            // only if that is the rest, appended right after it.
+            if (e.inUse & kTouchesNext) SetBits(h.entries[x.link[s].next], kTouchesPrev, false);
+            SetBits(e, kTouchesNext, false);
+            Append(h, x, 0, rest, e.address + n);
             h.dirty = 1;
         }
         return e.address;
@@ -370,12 +518,22 @@ extern "C" void *DADAAPI MemorySubAlloc(DWORD size)
     if (!g_heaps) return nullptr;
     DWORD i = 0;
     for (; i < kMaxHeaps && g_heaps[i].base; ++i) {
-        Merge(g_heaps[i], g_index[i]);
-        if (LargestAvailable(g_heaps[i], g_index[i]) >= n) return AllocateFrom(g_heaps[i], g_index[i], n);
+        if (!g_heaps[i].dirty) {
+        } else if (g_merging >> i & 1) {
+            Merge(g_heaps[i], g_index[i]);
+            g_merging &= ~(uint64_t(1) << i);
+            Refresh(i);
+        } else {
+            g_heaps[i].dirty = 0;   // its pass would join nothing
+        }
+        assert(g_available[i] == std::max(g_heaps[i].size - g_heaps[i].used, g_index[i].largest));
+        if (g_available[i] >= n) break;
     }
     if (i == kMaxHeaps) return nullptr;
-    SubHeap *heap = NewHeap(g_heaps[i], g_index[i], n);
-    return heap ? AllocateFrom(*heap, g_index[i], n) : nullptr;
+    if (!g_heaps[i].base && !NewHeap(g_heaps[i], g_index[i], n)) return nullptr;
+    void *piece = AllocateFrom(g_heaps[i], g_index[i], n);
+    Refresh(i);
+    return piece;
 }
 
 extern "C" DWORD DADAAPI MemorySubFree(void *piece)
@@ -386,16 +544,30 @@ extern "C" DWORD DADAAPI MemorySubFree(void *piece)
         SubHeap &h = g_heaps[i];
         if (p < h.base || p >= h.base + h.used) continue;   // the heaps' blocks are disjoint
         HeapIndex &x = g_index[i];
-        const size_t at = HashFind(h, x, p);
-        if (at == kNotFound) return 0;
-        const uint32_t s = x.hash[at] - 1;
-        h.entries[s].inUse = 0;
+        const uint32_t offset = OffsetOf(h, p);
+        const size_t at = HashFind(x.used, offset);
+        if (at == kNotFound) {
+            // Not in use: the start of a free entry still answers 1 (it stays free).
+            for (; x.hashed < h.entryCount; ++x.hashed)
+                if (Live(h.entries[x.hashed])) HashInsert(x.all, OffsetOf(h, h.entries[x.hashed].address), x.hashed);
+            if (HashFind(x.all, offset) == kNotFound) return 0;
+            h.dirty = 1;
+            return 1;
+        }
+        const uint32_t s = x.used[at].slot1 - 1;
+        HashErase(x.used, at);
+        --x.inUse;
+        SubPiece &e = h.entries[s];
+        assert(e.address == p && InUse(e));
+        e.inUse &= ~kInUseByte;
         h.dirty = 1;
-        TreeSet(x, s, h.entries[s].size);
-        Queue(x, s);
-        Queue(x, x.prev[s]);
+        TreeChanged(h, x, s, 0);
+        Refresh(i);
+        // The pairs this free makes mergeable (see the top of the file).
+        if ((e.inUse & kTouchesNext) && !InUse(h.entries[x.link[s].next])) Queue(x, s);
+        if ((e.inUse & kTouchesPrev) && !InUse(h.entries[x.link[s].prev])) Queue(x, x.link[s].prev);
+        if (!x.pending.empty()) g_merging |= uint64_t(1) << i;
         return 1;
     }
     return 0;
 }
-

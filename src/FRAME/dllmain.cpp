@@ -3,12 +3,13 @@
 #include "NAME/name_internal.h"
 #include "REMOTE/binding.h"
 #include "SYSHELP/syshelp_internal.h"
+#include "dada/process_object.h"
 
 namespace dada {
 HINSTANCE g_module;
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
@@ -21,6 +22,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
         dada::ReleaseDialogFonts();
         dada::UnbindRemoteServices();
         dada::ReleaseDeviceNameCache();
+        if (!reserved) dada::ReleaseProcessObjects();   // unloaded, not the process ending
         return TRUE;
     default:
         return TRUE;

@@ -3,7 +3,6 @@
 #include "REMOTE/xfer_wire.h"
 #include "dada/ascii.h"
 #include <cstring>
-#include <string>
 #include <string_view>
 
 namespace dada::xfer {
@@ -45,41 +44,6 @@ bool MapRemoteName(const char *name, DWORD available, char *out)
     std::memcpy(w, rest.data(), rest.size());
     w[rest.size()] = '\0';
     return true;
-}
-
-namespace {
-
-// `path` made absolute and free of "." and ".." steps, without a trailing
-// separator; empty when it cannot be.
-std::string FullPath(const char *path)
-{
-    char full[kPathArea + 1];
-    DWORD n = GetFullPathNameA(path, sizeof full, full, nullptr);
-    if (n == 0 || n >= sizeof full) return {};
-    std::string s(full, n);
-    for (char &c : s)
-        if (c == '/') c = '\\';
-    while (s.size() > 3 && s.back() == '\\') s.pop_back();
-    return s;
-}
-
-} // namespace
-
-bool InServedRoots(const char *path)
-{
-    char roots[kRootsArea];
-    const DWORD n = GetEnvironmentVariableA(kRootsVariable, roots, sizeof roots);
-    if (n == 0) return true;                       // no setting: every name is served
-    if (n >= sizeof roots) return false;           // a setting too long to read serves nothing
-    const std::string full = FullPath(path);
-    if (full.empty()) return false;
-    for (const char *root = std::strtok(roots, ";"); root; root = std::strtok(nullptr, ";")) {
-        const std::string r = FullPath(root);
-        if (r.empty() || full.size() < r.size() || !EqualsNoCase(std::string_view(full).substr(0, r.size()), r))
-            continue;
-        if (full.size() == r.size() || full[r.size()] == '\\' || r.back() == '\\') return true;
-    }
-    return false;
 }
 
 } // namespace dada::xfer

@@ -1,15 +1,75 @@
 // FileTransferHandler: answers open, read and close requests of other
 // machines.  Stateless: the server's file handle travels to the client and
 // back, and each call uses only its request, its own reply block and the
-// kernel file services.
+// kernel file services.  The one thing it remembers is which files it opened
+// for peers (PeerFiles), so that files a peer never closes do not pile up.
 #include "REMOTE/xfer_server.h"
 #include "REMOTE/xfer_wire.h"
 #include "dada/memblock.h"
+#include "dada/process_object.h"
 #include "zoredo32.h"
+
+#include <unordered_map>
 
 namespace dada::xfer {
 
 namespace {
+
+// Files opened for peers.  A peer that opens files and never closes them
+// would hold the kernel library's table until the process ends: a file that
+// no request has named for kPeerFileIdleMs is closed at the next open, and
+// past kMostPeerFiles the file named longest ago makes room.  An exchange
+// that opens, reads and closes never notices.  Shared by the comm library's
+// threads (guarded); closing a file another thread is reading is safe, the
+// kernel library retires it after that read.
+constexpr ULONGLONG kPeerFileIdleMs = 10 * 60 * 1000;
+constexpr size_t kMostPeerFiles = 4096;
+
+class PeerFiles {
+public:
+    PeerFiles() { InitializeCriticalSection(&lock_); }
+    ~PeerFiles() { DeleteCriticalSection(&lock_); }
+
+    void opened(DWORD handle)
+    {
+        const ULONGLONG now = GetTickCount64();
+        EnterCriticalSection(&lock_);
+        auto oldest = named_.end();
+        for (auto it = named_.begin(); it != named_.end();) {
+            if (now - it->second > kPeerFileIdleMs) {
+                ZK_Close(it->first);
+                it = named_.erase(it);
+                continue;
+            }
+            if (oldest == named_.end() || it->second < oldest->second) oldest = it;
+            ++it;
+        }
+        if (named_.size() >= kMostPeerFiles) {
+            ZK_Close(oldest->first);
+            named_.erase(oldest);
+        }
+        named_[handle] = now;
+        LeaveCriticalSection(&lock_);
+    }
+    void named(DWORD handle)
+    {
+        EnterCriticalSection(&lock_);
+        if (auto it = named_.find(handle); it != named_.end()) it->second = GetTickCount64();
+        LeaveCriticalSection(&lock_);
+    }
+    void closed(DWORD handle)
+    {
+        EnterCriticalSection(&lock_);
+        named_.erase(handle);
+        LeaveCriticalSection(&lock_);
+    }
+
+private:
+    CRITICAL_SECTION lock_;
+    std::unordered_map<DWORD, ULONGLONG> named_;   // handle -> when a request last named it
+};
+
+PeerFiles &Opened() { return ProcessObject<PeerFiles>(); }
 
 // Step 1: the request's shape.  XFER_DONE when it may be served.
 DWORD Validate(const BYTE *req, DWORD length)
@@ -65,7 +125,10 @@ DWORD ServeOpen(const BYTE *req, DWORD length, BYTE *reply)
         !InServedRoots(path))
         return XFER_E_BAD_NAME;
     OpenReply out{XFER_REQ_OPEN, ZK_Open(path, ZK_OPEN_READ), 0};
-    if (out.handle != ZK_NOFILE) out.size = ZK_Length(out.handle);
+    if (out.handle != ZK_NOFILE) {
+        out.size = ZK_Length(out.handle);
+        Opened().opened(out.handle);
+    }
     Put(reply, out);
     return out.handle == ZK_NOFILE ? XFER_E_OPEN : XFER_DONE;
 }
@@ -73,6 +136,7 @@ DWORD ServeOpen(const BYTE *req, DWORD length, BYTE *reply)
 DWORD ServeRead(const BYTE *req, BYTE *reply)
 {
     const auto r = Load<ReadRequest>(req);
+    Opened().named(r.handle);
     // A failed read keeps the request's offset where the next one would be.
     const ReadReply failed{XFER_REQ_READ, 0, r.offset, 0};
     if (ZK_Seek(r.handle, r.offset, ZK_SEEK_BEGIN) == 0xFFFFFFFFu) {
@@ -93,7 +157,9 @@ DWORD ServeRead(const BYTE *req, BYTE *reply)
 
 DWORD ServeClose(const BYTE *req, BYTE *reply)
 {
-    ZK_Close(Load<CloseRequest>(req).handle);
+    const DWORD handle = Load<CloseRequest>(req).handle;
+    Opened().closed(handle);
+    ZK_Close(handle);
     Put(reply, CloseRequest{XFER_REQ_CLOSE, 1});
     return XFER_DONE;
 }

@@ -2,6 +2,7 @@
 // request of service 2, and its mapping of a requested name to a local path.
 #pragma once
 #include <windows.h>
+#include "dada/served_roots.h"
 
 namespace dada::xfer {
 
@@ -19,11 +20,8 @@ DWORD WINAPI FileTransferHandler(DWORD ignored, const void *request, DWORD lengt
 // begins with a lone separator, or the path would not fit.
 bool MapRemoteName(const char *name, DWORD available, char *out);
 
-// The served roots: DADA_ROOTS in the serving process's environment, folders
-// separated by ';' (`dada serve --root` sets it).  True when the setting is
-// absent or `path`, made absolute, lies in one of the roots.
-constexpr char kRootsVariable[] = "DADA_ROOTS";
-constexpr DWORD kRootsArea = 8192;
-bool InServedRoots(const char *path);
+// The served roots (dada/served_roots.h): names outside them are refused.
+using dada::InServedRoots;
+using dada::kRootsVariable;
 
 } // namespace dada::xfer

@@ -5,8 +5,6 @@
 //   EMPTYBATCH  two folders and a continuation, then an empty batch that
 //               still promises more, then (never asked) a third folder
 //   STUCK       one folder and the continuation it was given
-//   DOTS        ".", ".." and one folder;  ONLYDOTS  "." and ".."
-//   MANY        one file per batch, 40 batches
 //   any other   the call fails (RPC_E_NOT_FOUND)
 // The volume read answers C:\ and D:\.
 //   script_peer --name NAME --listen ADDR:PORT --port-file F --stop-file F
@@ -23,66 +21,43 @@ using namespace zarov;
 
 namespace {
 
-constexpr BYTE kFile = 1, kFolder = 2;
-constexpr DWORD kMany = 40;
-
-struct Entry {
-    BYTE type;
-    std::string name;
-};
-
-std::vector<BYTE> List(const std::vector<Entry> &entries)
+// Entries with their type bytes ("\x02" a folder), then the empty entry.
+void AddList(Message &m, const std::vector<std::string> &entries)
 {
-    std::vector<BYTE> out;
-    for (const Entry &e : entries) {
-        if (e.type) out.push_back(e.type);
-        out.insert(out.end(), e.name.begin(), e.name.end());
-        out.push_back(0);
-    }
-    out.push_back(0);
-    if (entries.empty()) out.push_back(0);
-    return out;
-}
-
-void AddList(Message &m, std::vector<BYTE> bytes)
-{
+    std::vector<BYTE> bytes;
+    for (const std::string &e : entries) bytes.insert(bytes.end(), e.c_str(), e.c_str() + e.size() + 1);
+    bytes.push_back(0);
+    if (entries.empty()) bytes.push_back(0);
     m.args.push_back(IntArg(RPC_ARG_COUNT, DWORD(bytes.size())));
     m.args.push_back({RPC_ARG_BYTES, std::move(bytes)});
 }
 
-bool Has(const std::string &path, const char *folder) { return path.find(std::string("\\") + folder + "\\") != std::string::npos; }
+bool Has(const std::string &path, const char *folder)
+{
+    return path.find(std::string("\\") + folder + "\\") != std::string::npos;
+}
 
 Message Folder(const std::string &path, DWORD at)
 {
     Message m{{RPC_OK}, {}};
     DWORD next = RPC_CONTINUATION_DONE;
-    std::vector<Entry> entries;
+    std::vector<std::string> entries;
     if (Has(path, "BADTYPE")) {
-        entries = {{kFolder, "before"}, {9, "bad"}, {kFolder, "after"}};
+        entries = {"\x02" "before", "\x09" "bad", "\x02" "after"};
     } else if (Has(path, "EMPTYBATCH")) {
-        if (at == 0) entries = {{kFolder, "one"}, {kFolder, "two"}}, next = 5;
+        if (at == 0) entries = {"\x02" "one", "\x02" "two"}, next = 5;
         else if (at == 5) next = 9;
-        else entries = {{kFolder, "three"}};
+        else entries = {"\x02" "three"};
     } else if (Has(path, "STUCK")) {
-        entries = {{kFolder, "again"}}, next = at;
-    } else if (Has(path, "DOTS")) {
-        entries = {{kFolder, "."}, {kFolder, ".."}, {kFolder, "sub"}};
-    } else if (Has(path, "ONLYDOTS")) {
-        entries = {{kFolder, "."}, {kFolder, ".."}};
-    } else if (Has(path, "MANY")) {
-        char name[32];
-        std::snprintf(name, sizeof name, "item%03lu.txt", static_cast<unsigned long>(at));
-        entries = {{kFile, name}};
-        if (at + 1 < kMany) next = at + 1;
+        entries = {"\x02" "again"}, next = at;
     } else if (path.size() > 5 && path.compare(path.size() - 5, 5, "\\\\*.*") == 0) {   // a drive
-        for (const char *n : {"BADTYPE", "EMPTYBATCH", "STUCK", "DOTS", "ONLYDOTS", "MANY", "FAILS"})
-            entries.push_back({kFolder, n});
+        entries = {"\x02" "BADTYPE", "\x02" "EMPTYBATCH", "\x02" "STUCK", "\x02" "FAILS"};
     } else {
         m.head[0] = RPC_E_NOT_FOUND;
         return m;
     }
     m.args.push_back(IntArg(RPC_ARG_INT, next));
-    AddList(m, List(entries));
+    AddList(m, entries);
     return m;
 }
 
@@ -92,7 +67,7 @@ DWORD WINAPI Handler(DWORD, void *request, DWORD length, void **reply, DWORD *re
     if (Decode({static_cast<const BYTE *>(request), length}, 3, call)) {
         if (call.head[0] == RPC_PROC_READ_VOLUMES) {
             answer.head[0] = RPC_OK;
-            AddList(answer, List({{0, "C:\\"}, {0, "D:\\"}}));
+            AddList(answer, {"C:\\", "D:\\"});
         } else if (call.head[0] == RPC_PROC_READ_DIRECTORY && call.args.size() == 6) {
             const std::string path(call.args[1].bytes.begin(), call.args[1].bytes.end());
             answer = Folder(path.c_str(), call.args[4].number());

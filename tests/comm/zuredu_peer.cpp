@@ -1,7 +1,7 @@
 // A second machine for the communication tests: serves the peer protocol
-// (and, with --rpc, the RPC procedures) until its stop file appears or its
+// (and, with --rpc on, the RPC procedures) until its stop file appears or its
 // time runs out.
-//   zuredu_peer [--rpc] --name NAME --listen ADDR:PORT --port-file PATH
+//   zuredu_peer [--rpc on] --name NAME --listen ADDR:PORT --port-file PATH
 //               --stop-file PATH [--seconds N]
 #include "peer_protocol.h"
 #include "zarov.h"
@@ -35,11 +35,8 @@ static DWORD WINAPI PeerHandler(DWORD, void *request, DWORD length, void **reply
 int main(int argc, char **argv)
 {
     std::map<std::string, std::string> opt{{"--seconds", "300"}};
-    for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) == "--rpc") opt["--rpc"] = "1";
-        else if (i + 1 < argc) opt[argv[i]] = argv[i + 1], ++i;
-    }
-    const bool rpc = opt.count("--rpc");
+    for (int i = 1; i + 1 < argc; i += 2) opt[argv[i]] = argv[i + 1];
+    const bool rpc = opt["--rpc"] == "on";
     const std::string portFile = opt["--port-file"], stopFile = opt["--stop-file"];
     DWORD range[2] = {7, 7}, port = 0;
     if (!NetService_BeginUsingAPI()) return 3;

@@ -83,9 +83,15 @@ void DialogDriver::finish()
     thread_ = stop_ = nullptr;
 }
 
+DWORD DialogDriver::remaining() const
+{
+    const LONG left = static_cast<LONG>(deadline_ - GetTickCount());
+    return left > 0 ? DWORD(left) : 0;
+}
+
 HWND DialogDriver::waitForDialog(HWND previous)
 {
-    while (static_cast<LONG>(deadline_ - GetTickCount()) > 0) {
+    while (remaining()) {
         for (HWND w : ProcessDialogs())
             if (w != previous) return w;
         if (WaitForSingleObject(stop_, kPollMs) == WAIT_OBJECT_0) return nullptr;
@@ -99,14 +105,14 @@ DWORD WINAPI DialogDriver::Run(void *self)
     HWND previous = nullptr;
     for (auto &step : d.steps_) {
         HWND dialog = d.waitForDialog(IsWindow(previous) ? previous : nullptr);
-        if (!dialog) break;
-        Sleep(100);   // let the dialog finish filling itself
+        DWORD_PTR answer;   // the dialog has filled itself once its thread answers
+        if (!dialog || !SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, d.remaining(), &answer)) break;
         step(dialog);
         InterlockedIncrement(&d.handled_);
         previous = dialog;
     }
     while (WaitForSingleObject(d.stop_, kPollMs) == WAIT_TIMEOUT) {
-        if (static_cast<LONG>(d.deadline_ - GetTickCount()) > 0) continue;
+        if (d.remaining()) continue;
         for (HWND w : ProcessDialogs()) {
             d.timedOut_ = true;
             PostMessageA(w, WM_COMMAND, IDCANCEL, 0);

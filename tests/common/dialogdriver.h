@@ -31,6 +31,7 @@ public:
 private:
     static DWORD WINAPI Run(void *self);
     HWND waitForDialog(HWND previous);
+    DWORD remaining() const;   // ms before the time-out, 0 once it passed
     std::vector<Step> steps_;
     DWORD deadline_;
     HANDLE thread_ = nullptr, stop_ = nullptr;

@@ -14,16 +14,13 @@ HGLOBAL WINAPI Recorder(UINT flags, SIZE_T size)
     return g_real(flags, size);
 }
 
-GlobalAllocFn Real()
-{
-    g_flags.clear();
-    return g_real = reinterpret_cast<GlobalAllocFn>(
-               reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GlobalAlloc")));
-}
-
 } // namespace
 
-GlobalAllocSpy::GlobalAllocSpy() : patch_((Real(), "GlobalAlloc"), reinterpret_cast<void *>(&Recorder)) {}
+GlobalAllocSpy::GlobalAllocSpy() : patch_("GlobalAlloc", reinterpret_cast<void *>(&Recorder))
+{
+    g_real = patch_.original<GlobalAllocFn>();
+    g_flags.clear();
+}
 
 std::vector<UINT> GlobalAllocSpy::takeFlags()
 {

@@ -1,6 +1,6 @@
-// Records the flags of the GlobalAlloc calls that DADADA32.dll makes
-// for the length of a scope, by pointing its import of GlobalAlloc at a
-// recorder.  One spy at a time.
+// Records the flags of the GlobalAlloc calls that DADADA32.dll makes for the
+// length of a scope, by pointing its import of GlobalAlloc at a recorder.
+// One spy at a time.
 #pragma once
 #include <windows.h>
 #include <vector>
@@ -11,10 +11,6 @@ namespace dadatest {
 class GlobalAllocSpy {
 public:
     GlobalAllocSpy();
-    GlobalAllocSpy(const GlobalAllocSpy &) = delete;
-    GlobalAllocSpy &operator=(const GlobalAllocSpy &) = delete;
-
-    bool hooked() const { return patch_.active(); }
     // The flags of the calls so far, in order; clears the record.
     std::vector<UINT> takeFlags();
 

@@ -1,125 +1,49 @@
-// Sub-allocator.  The heap table is process-wide, so each scenario that
-// needs a fresh one runs in a child process (a death-test that must exit 0);
-// a seeded sequence against a model of the tables checks every answer.
+// Sub-allocator against a model of its tables.  The heap table is
+// process-wide: this program holds no other test.
 #include <gtest/gtest.h>
 #include "dadada32.h"
 #include "globalspy.h"
 
-#include <algorithm>
-#include <cstdint>
-#include <cstdio>
 #include <map>
 #include <random>
-#include <vector>
 
 namespace {
 
-#define REQUIRE(cond) \
-    if (!(cond)) std::fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond), std::fflush(stderr), _exit(1)
+// The sub-allocator as plain walks over its tables; a request of 0 is one of
+// 1, and a new heap's base is the library's answer.  Merging every heap that
+// is considered answers as merging only those with a free or split since.
+struct Model {
+    struct Entry { bool inUse; DWORD size; BYTE *address; };
+    struct Heap { DWORD size, used; BYTE *base; std::vector<Entry> entries; };
+    std::vector<Heap> heaps;
 
-BYTE *Alloc(DWORD n) { return static_cast<BYTE *>(MemorySubAlloc(n)); }
-
-// Size of the global-memory block that starts at p (0 if p is no block start).
-SIZE_T BlockAt(void *p)
-{
-    HGLOBAL h = GlobalHandle(p);
-    if (!h) return 0;
-    void *start = GlobalLock(h);
-    GlobalUnlock(h);
-    return start == p ? GlobalSize(h) : 0;
-}
-
-void FirstHeaps()
-{
-    dadatest::GlobalAllocSpy spy;
-    BYTE *p = Alloc(100);
-    REQUIRE(p && BlockAt(p) == 65535);
-    // The heap table is fixed; a heap block and its entry table are moveable.
-    const UINT fixed = GMEM_FIXED | GMEM_ZEROINIT, moveable = GMEM_MOVEABLE | GMEM_ZEROINIT;
-    REQUIRE(spy.takeFlags() == (std::vector<UINT>{fixed, moveable, moveable}));
-    BYTE *big = Alloc(100000);
-    REQUIRE(big && BlockAt(big) == 100000);
-    REQUIRE(Alloc(200) == p + 100);
-    REQUIRE(Alloc(65535 - 300) == p + 300);   // fills the first heap exactly
-    BYTE *next = Alloc(1);
-    REQUIRE(next == big + 100000 || BlockAt(next) == 65535);
-    REQUIRE(MemorySubFree(nullptr) == 0);
-}
-
-void FiftyHeaps()
-{
-    std::vector<BYTE *> full;
-    for (int i = 0; i < 50; ++i) {
-        full.push_back(Alloc(65535));
-        REQUIRE(full.back() && BlockAt(full.back()) == 65535);
-    }
-    REQUIRE(Alloc(65535) == nullptr);
-    REQUIRE(Alloc(1) == nullptr);
-    REQUIRE(MemorySubFree(full[17]) == 1);
-    REQUIRE(Alloc(70000) == nullptr);
-    REQUIRE(Alloc(65535) == full[17]);
-}
-
-// The sub-allocator as plain walks over its tables: the answers every call
-// must give.  Heap blocks are where the library put them: a new heap's base
-// is learned from the library's answer (a new heap answers its start).
-class LinearModel {
-public:
-    // The answer, or `fresh` when a new heap's start is due (then Adopt it).
-    uintptr_t Alloc(DWORD size, bool &fresh)
+    BYTE *Alloc(DWORD size, BYTE *got)
     {
-        const DWORD n = size ? size : 1;
-        fresh = false;
-        for (Heap &h : heaps_) {
+        const DWORD n = std::max<DWORD>(size, 1);
+        for (Heap &h : heaps) {
             Merge(h);
             DWORD largest = h.size - h.used;
-            for (const Entry &e : h.entries)
-                if (!e.inUse) largest = std::max(largest, e.size);
+            for (const Entry &e : h.entries) largest = std::max(largest, e.inUse ? 0 : e.size);
             if (largest >= n) return From(h, n);
         }
-        if (heaps_.size() == 50) return 0;
-        fresh = true;
-        heaps_.push_back({std::max<DWORD>(n, 65535), 0, 0, {}, false});
-        return 0;
+        if (heaps.size() == 50) return nullptr;
+        heaps.push_back({std::max<DWORD>(n, 65535), 0, got, {}});
+        EXPECT_EQ(heaps.back().size, GlobalSize(GlobalHandle(got))) << "a new heap answers its block's start";
+        return From(heaps.back(), n);
     }
-    void Adopt(uintptr_t base, DWORD size)
+    DWORD Free(BYTE *p)
     {
-        heaps_.back().base = base;
-        From(heaps_.back(), size ? size : 1);
-    }
-    bool Inside(uintptr_t p) const
-    {
-        for (const Heap &h : heaps_)
-            if (p >= h.base && p < h.base + h.size) return true;
-        return false;
-    }
-    bool InUse(uintptr_t p) const
-    {
-        for (const Heap &h : heaps_)
-            for (const Entry &e : h.entries)
-                if (e.address == p) return e.inUse;
-        return false;
-    }
-    DWORD Free(uintptr_t p)
-    {
-        for (Heap &h : heaps_)
+        for (Heap &h : heaps)
             for (Entry &e : h.entries)
                 if (e.address == p) {
                     e.inUse = false;
-                    h.dirty = true;
                     return 1;
                 }
         return 0;
     }
-
-private:
-    struct Entry { bool inUse; DWORD size; uintptr_t address; };
-    struct Heap { DWORD size, used; uintptr_t base; std::vector<Entry> entries; bool dirty; };
-
+    // Joins free neighbours that follow each other in the table.
     static void Merge(Heap &h)
     {
-        if (!h.dirty || h.entries.size() < 2) return;
-        h.dirty = false;
         for (size_t i = 0; i + 1 < h.entries.size();) {
             Entry &a = h.entries[i], &b = h.entries[i + 1];
             if (!a.inUse && !b.inUse && a.address + a.size == b.address) {
@@ -130,75 +54,66 @@ private:
             }
         }
     }
-    static uintptr_t From(Heap &h, DWORD n)
+    // First fit among the entries (the rest of a split one appended), else
+    // the free top; the caller knows that one of them holds n.
+    static BYTE *From(Heap &h, DWORD n)
     {
-        for (size_t i = 0; i < h.entries.size(); ++i) {
-            Entry &e = h.entries[i];
+        for (Entry &e : h.entries) {
             if (e.inUse || e.size < n) continue;
+            BYTE *at = e.address;
             const DWORD rest = e.size - n;
-            const uintptr_t at = e.address;
             e = {true, n, at};
-            if (rest) {
-                h.entries.push_back({false, rest, at + n});
-                h.dirty = true;
-            }
+            if (rest) h.entries.push_back({false, rest, at + n});
             return at;
         }
-        if (h.size - h.used < n) return 0;
         h.entries.push_back({true, n, h.base + h.used});
         h.used += n;
         return h.entries.back().address;
     }
-    std::vector<Heap> heaps_;
 };
 
-// A long seeded mix against the model, every answer compared: pieces of 8
-// to 200 bytes kept around 100, 1 000 and 3 000 live, drained to none
-// between phases, with now and then a large piece (new heaps, up to the
-// last of the 50), a free of an inner address, a second free, a free of an
-// address no heap holds, and an empty request.  Every piece is filled and
-// must be intact when it is freed.
-void MatchesLinearModel()
+// Pieces of 8 to 200 bytes kept around 100, 1 000 and 3 000 live, drained
+// between phases; now and then a large piece (a new heap), an empty request,
+// a free of an inner address, a second free, or of an address no heap holds;
+// then heaps up to the last of the 50.  Every piece is filled and must be
+// intact when freed.
+TEST(SubAlloc, MatchesModel)
 {
     std::mt19937 rng(2026);
-    LinearModel model;
+    Model model;
     std::vector<BYTE *> live;
-    std::map<BYTE *, DWORD> sizes;
-    long step = 0;
+    std::map<BYTE *, DWORD> sizes;   // pieces in use
     auto fill = [](BYTE *p) { return BYTE(reinterpret_cast<uintptr_t>(p) >> 3); };
     auto alloc = [&](DWORD n) {
-        bool fresh;
-        uintptr_t want = model.Alloc(n, fresh);
-        BYTE *got = Alloc(n);
-        if (fresh && got) {
-            REQUIRE(!model.Inside(reinterpret_cast<uintptr_t>(got)));
-            model.Adopt(reinterpret_cast<uintptr_t>(got), n);
-            want = reinterpret_cast<uintptr_t>(got);
-        }
-        if (reinterpret_cast<uintptr_t>(got) != want) std::fprintf(stderr, "step %ld: alloc %lu\n", step, n);
-        REQUIRE(reinterpret_cast<uintptr_t>(got) == want);
-        if (got) live.push_back(got), memset(got, fill(got), n), sizes[got] = n;
+        BYTE *got = static_cast<BYTE *>(MemorySubAlloc(n));
+        ASSERT_EQ(model.Alloc(n, got), got) << "request of " << n;
+        if (!got) return;
+        live.push_back(got);
+        memset(got, fill(got), n);
+        sizes[got] = n;
     };
     auto release = [&](BYTE *p) {
-        if (model.InUse(reinterpret_cast<uintptr_t>(p)) && sizes.count(p))
-            for (DWORD i = 0; i < sizes[p]; ++i) REQUIRE(p[i] == fill(p));
-        const DWORD want = model.Free(reinterpret_cast<uintptr_t>(p)), got = MemorySubFree(p);
-        if (got != want) std::fprintf(stderr, "step %ld: free answers %lu\n", step, got);
-        REQUIRE(got == want);
+        for (DWORD i = 0; sizes.count(p) && i < sizes[p]; ++i) ASSERT_EQ(fill(p), p[i]) << "piece of " << sizes[p];
+        ASSERT_EQ(model.Free(p), MemorySubFree(p));
+        sizes.erase(p);
     };
+    dadatest::GlobalAllocSpy spy;
+    alloc(100);
+    // The heap table is fixed; a heap block and its entry table are moveable.
+    const UINT fixed = GMEM_FIXED | GMEM_ZEROINIT, moveable = GMEM_MOVEABLE | GMEM_ZEROINIT;
+    EXPECT_EQ((std::vector<UINT>{fixed, moveable, moveable}), spy.takeFlags());
+    EXPECT_EQ(0u, MemorySubFree(nullptr));
     for (size_t target : {100u, 1000u, 3000u, 1000u}) {
-        for (int i = 0; i < 12000; ++i, ++step) {
+        for (int step = 0; step < 12000 && !HasFatalFailure(); ++step) {
             const DWORD r = rng() % 1000;
+            BYTE local;   // an address no heap holds
             if (r < 2) {
                 alloc(70000 + rng() % 100000);
             } else if (r < 4) {
                 alloc(0);
-            } else if (r < 8 && !live.empty()) {
-                release(live[rng() % live.size()] + 1 + rng() % 7);   // may be the next piece's start
-            } else if (r < 10) {
-                BYTE local;
-                REQUIRE(MemorySubFree(&local) == 0);
-            } else if (live.size() < target ? rng() % 100 < 60 : rng() % 100 < 40) {
+            } else if (r < 10 && !live.empty()) {
+                release(r < 8 ? live[rng() % live.size()] + 1 + rng() % 7 : &local);   // an inner address may start the next piece
+            } else if (rng() % 100 < (live.size() < target ? 60 : 40)) {
                 alloc(8 + rng() % 193);
             } else if (!live.empty()) {
                 const size_t k = rng() % live.size();
@@ -209,18 +124,11 @@ void MatchesLinearModel()
                 if (rng() % 20 == 0) release(p);
             }
         }
-        while (!live.empty()) {
-            BYTE *p = live.back();
-            live.pop_back();
-            release(p);
-            ++step;
-        }
+        for (; !live.empty() && !HasFatalFailure(); live.pop_back()) release(live.back());
+        ASSERT_FALSE(HasFatalFailure()) << "phase of " << target << " live pieces";
     }
+    for (int i = 0; i < 80 && !HasFatalFailure(); ++i) alloc(65535);   // up to the last of the 50 heaps, and past
+    EXPECT_EQ(50u, model.heaps.size());
 }
-
-void RunFresh(void (*scenario)()) { scenario(); _exit(0); }
-
-#define FRESH(name) TEST(SubAllocDeathTest, name) { EXPECT_EXIT(RunFresh(name), testing::ExitedWithCode(0), ""); }
-FRESH(FirstHeaps) FRESH(FiftyHeaps) FRESH(MatchesLinearModel)
 
 } // namespace

@@ -1,47 +1,58 @@
-// The library frame: loading, ordinals, resources.
+// The library frame on a copy loaded and freed here: ordinals, its strings by
+// the handle kept from the load, the fonts freed before the remote services.
 #include <gtest/gtest.h>
 #include "dadada32.h"
-
+#include "testkit/importpatch.h"
 #include <string>
+#include <vector>
 
 namespace {
 
-TEST(Frame, OrdinalsReachTheirFunctions)
+std::vector<HGDIOBJ> g_released;   // objects deleted, and a null for each library freed
+BOOL WINAPI SpyDeleteObject(HGDIOBJ object)
 {
-    HMODULE dll = GetModuleHandleA("DADADA32.dll");
-    ASSERT_NE(dll, nullptr);
-    auto byOrdinal = [&](WORD ord) { return reinterpret_cast<void *>(GetProcAddress(dll, MAKEINTRESOURCEA(ord))); };
-    EXPECT_EQ(byOrdinal(84), reinterpret_cast<void *>(&ALOG_BuildLogRecord));
-    EXPECT_EQ(byOrdinal(80), reinterpret_cast<void *>(&ALOG_Init));
-    EXPECT_EQ(byOrdinal(85), reinterpret_cast<void *>(&ALOG_TruncateLog));
+    g_released.push_back(object);
+    return DeleteObject(object);
+}
+BOOL WINAPI SpyFreeLibrary(HMODULE module)
+{
+    g_released.push_back(nullptr);
+    return FreeLibrary(module);
+}
 
-    using BuildFn = void(WINAPI *)(AlogRecord *);
-    auto build = reinterpret_cast<BuildFn>(GetProcAddress(dll, MAKEINTRESOURCEA(84)));
-    char line[64];
+TEST(Frame, LoadOrdinalsAndUnload)
+{
+    HMODULE loaded = GetModuleHandleA("DADADA32.dll");
+    EXPECT_EQ(GetProcAddress(loaded, MAKEINTRESOURCEA(80)), reinterpret_cast<FARPROC>(&ALOG_Init));
+    char dll[MAX_PATH];
+    GetModuleFileNameA(loaded, dll, sizeof dll);
+    const std::string copy = std::string(dll).substr(0, std::string(dll).rfind('\\') + 1) + "DADACOPY.dll";
+    ASSERT_TRUE(CopyFileA(dll, copy.c_str(), FALSE));
+    HMODULE lib = LoadLibraryA(copy.c_str());
+    ASSERT_NE(lib, nullptr);
+    auto build = reinterpret_cast<void(WINAPI *)(AlogRecord *)>(GetProcAddress(lib, MAKEINTRESOURCEA(84)));
+    char line[64] = "";   // by ordinal
     AlogRecord rec{line, sizeof line, 0, 51, nullptr, nullptr, nullptr};
     build(&rec);
     EXPECT_STREQ(line, "Service Ended\t\r\n");
-}
-
-TEST(Frame, LoadsAndUnloadsRepeatedly)
-{
-    // A second copy under another name is a separate module: attach and
-    // detach run each time.
-    char dir[MAX_PATH], copy[MAX_PATH];
-    GetModuleFileNameA(GetModuleHandleA("DADADA32.dll"), dir, sizeof dir);
-    std::string path(dir);
-    std::string other = path.substr(0, path.find_last_of('\\') + 1) + "DADACOPY.dll";
-    lstrcpyA(copy, other.c_str());
-    ASSERT_TRUE(CopyFileA(dir, copy, FALSE));
-    for (int round = 0; round < 2; ++round) {
-        HMODULE h = LoadLibraryA(copy);
-        ASSERT_NE(h, nullptr) << "round " << round;
-        char buf[32] = "";
-        LoadStringA(h, 50, buf, sizeof buf);
-        EXPECT_STREQ(buf, "Infected") << "resources come from the loaded copy";
-        EXPECT_TRUE(FreeLibrary(h));
+    std::vector<HGDIOBJ> expected;
+    for (const char *setter : {"SetSmallFont", "SetBoldFont"}) {
+        HWND w = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        reinterpret_cast<void(WINAPI *)(HWND)>(GetProcAddress(lib, setter))(w);
+        expected.push_back(reinterpret_cast<HGDIOBJ>(SendMessageA(w, WM_GETFONT, 0, 0)));
+        DestroyWindow(w);
     }
-    DeleteFileA(copy);
+    expected.push_back(nullptr);
+    testkit::imports::ForEachImport(lib, [](const char *name, void **slot) {
+        const std::string n = name;
+        if (n == "DeleteObject") testkit::imports::Store(slot, reinterpret_cast<void *>(&SpyDeleteObject));
+        if (n == "FreeLibrary") testkit::imports::Store(slot, reinterpret_cast<void *>(&SpyFreeLibrary));
+        return false;
+    });
+    EXPECT_TRUE(FreeLibrary(lib));
+    g_released.resize(3);
+    EXPECT_EQ(g_released, expected);
+    DeleteFileA(copy.c_str());
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// Joining, splitting and expanding path names.
+// Joining, splitting, classifying, matching and expanding path names.
 #include "dadada32.h"
 #include "testutil.h"
 #include "path_cases.h"
@@ -10,106 +10,138 @@ TEST(NameAppend, FileAndExtension)
     using AppendFn = BOOL(WINAPI *)(LPSTR, DWORD, LPCSTR);
     const struct { AppendFn fn; const char *path, *name; DWORD size; BOOL ok; const char *result; } cases[] = {
         {NameAppendFile, "C:\\dir\\", "\\file", 260, 1, "C:\\dir\\file"}, {NameAppendFile, "C:\\dir", "file", 260, 1, "C:\\dir\\file"},
-        {NameAppendFile, "C:\\dir\\", "file", 260, 1, "C:\\dir\\file"}, {NameAppendFile, "C:\\dir", "\\file", 260, 1, "C:\\dir\\file"},
-        {NameAppendFile, "C:", "file", 260, 1, "C:\\file"}, {NameAppendFile, "", "file", 260, 1, "\\file"},
-        {NameAppendFile, "", "", 260, 1, "\\"}, {NameAppendFile, "C:\\", "", 260, 1, "C:\\"},
-        // L1 + L2 + 2 must stay below the size
-        {NameAppendFile, "abc", "de", 7, 0, "abc"}, {NameAppendFile, "abc", "de", 8, 1, "abc\\de"},
-        {NameAppendFile, "abc\\", "\\de", 9, 0, "abc\\"}, {NameAppendFile, "abc\\", "\\de", 10, 1, "abc\\de"},
-        {NameAppendFile, "abc", "de", 0, 0, "abc"}, {NameAppendFile, "x", nullptr, 16, 0, "x"},
+        {NameAppendFile, "", "", 260, 1, "\\"}, {NameAppendFile, "x", nullptr, 16, 0, "x"},
+        {NameAppendFile, "abc", "de", 7, 0, "abc"}, {NameAppendFile, "abc", "de", 8, 1, "abc\\de"},   // L1 + L2 + 2 < size
         {NameAppendExtension, "name", "txt", 260, 1, "name.txt"}, {NameAppendExtension, "name.", "txt", 260, 1, "name.txt"},
-        {NameAppendExtension, "name", ".txt", 260, 1, "name..txt"}, {NameAppendExtension, "", "txt", 260, 1, ".txt"},
-        {NameAppendExtension, "ab", "cd", 6, 0, "ab"}, {NameAppendExtension, "ab", "cd", 7, 1, "ab.cd"},
-        {NameAppendExtension, "x", nullptr, 16, 0, "x"},
+        {NameAppendExtension, "", "txt", 260, 1, ".txt"}, {NameAppendExtension, "ab", "cd", 6, 0, "ab"},
     };
     for (const auto &c : cases) {
         char buf[300];
-        std::strcpy(buf, c.path);
-        EXPECT_EQ(c.ok, c.fn(buf, c.size, c.name)) << c.path << " + " << c.name << " in " << c.size;
+        EXPECT_EQ(c.ok, c.fn(std::strcpy(buf, c.path), c.size, c.name)) << c.path << " + " << c.name << " in " << c.size;
         EXPECT_STREQ(c.result, buf) << c.path << " in " << c.size;
     }
-    EXPECT_EQ(0, NameAppendFile(nullptr, 16, "a"));
 }
 
-TEST(NameReturnExtension, TextAfterTheLastDotPastTheFirstCharacter)
+TEST(NameParts, ExtensionStripReturnAndDisplayCase)
 {
-    const struct { const char *in; DWORD size; const char *out; } cases[] = {
-        {"archive.tar.gz", 32, "gz"}, {".profile", 32, ""}, {"dir.d\\file", 32, "d\\file"}, {"readme", 32, ""},
-        {"a.", 32, ""}, {"", 32, ""}, {"x.y", 32, "y"}, {nullptr, 32, ""},
-        {"a.html", 4, "htm"},   // cut to the buffer, which stays terminated
+    char out[8];
+    std::memset(out, 'Z', sizeof out);
+    NameReturnExtension("a.b.html", out, 4);   // cut to the buffer, zero-filled, nothing past it
+    EXPECT_EQ(std::string("htm\0ZZZZ", 8), std::string(out, 8));
+    const PathCase ext[] = {{"archive.tar.gz", "gz"}, {".profile", ""}, {"dir.d\\file", "d\\file"}, {"a.", ""}};
+    CheckPath([](LPCSTR in, LPSTR o) { NameReturnExtension(in, o, 261); }, ext);
+    const PathCase files[] = {{"C:\\dir\\file", "C:\\dir"}, {"C:\\file", "C:"}, {"file", "file"}};
+    CheckPath(NameStripFile, files);
+    const PathCase extensions[] = {{"page.html", "page.html"}, {".c", ".c"}, {"d.\\ab", "d"}, {"a.b.c", "a.b"}, {"ab.", "ab"}};
+    CheckPath(NameStripExtension, extensions);
+    const PathCase names[] = {{"\\dir\\", "dir\\"}, {"C:\\dir\\file.txt", "file.txt"}, {"file.txt", ""}, {"\\\\", "\\"}};
+    CheckPath(NameReturnFile, names);
+    const PathCase display[] = {{"C:\\PROGRAM FILES\\SCAN\\README.TXT", "C:\\Program files\\Scan\\Readme.txt"},
+                                {"c:\\1abc", "C:\\1Abc"}, {"\\\\SRV\\SHARE", "\\\\Srv\\Share"}, {"..\\x.y", "..\\X.y"}};
+    CheckPath(NameOutputFormat, display);
+}
+
+TEST(NameClassify, Predicates)
+{
+    const BoolCase unc[] = {{"\\\\a", 1}, {"\\\\", 0}, {"\\a\\b", 0}};
+    CheckBool(NameIsUNCPath, unc);
+    const BoolCase target[] = {{"<>", 1}, {"<C:\\dir>", 1}, {"<x", 0}, {"x>", 0}, {" <x>", 0}};
+    CheckBool(NameIsTargetFile, target);
+    const BoolCase drive[] = {{"z:\\dir", 1}, {"C:", 0}, {"1:\\", 0}, {"@:\\", 0}, {"[:\\", 0}};
+    CheckBool(NameHasDriveLetter, drive);
+    const AtCase wild[] = {{"a?b*", 3}, {"*.txt", 0}, {"plain", -1}};
+    CheckAt(NameHasWildcards, wild);
+    ASSERT_EQ(OSVERSION_WINNT, GetOsVersion());
+    const BoolCase device[] = {{"nul", 1}, {"Com1", 1}, {"prn.txt", 0}, {"temp\\prn", 0}, {"readme", 0}};
+    CheckBool(NameIsDevice, device);
+    CheckBool(NameIsDevice, device);   // the second round uses the kept list
+    dadatest::TempDir dir;
+    ASSERT_TRUE(dadatest::WriteFileBytes(dir.file("f"), "x"));
+    const std::string f = dir.file("f");
+    const BoolCase folders[] = {{dir.path().c_str(), 1}, {f.c_str(), 0}};
+    CheckBool(NameIsDirectory, folders);
+}
+
+// Control characters, then the printable ones; the flags (exactly 1) leave out ":\" and "*?".
+TEST(NameReturnIllegalChars, FlagsRemovePairs)
+{
+    std::string controls;
+    for (int c = 1; c <= 0x1F; ++c) controls += char(c);
+    const struct { DWORD size, root, wild; std::string want; } cases[] = {
+        {260, 2, 2, controls + "\"*/:<>?\\|"}, {260, 1, 0, controls + "\"*/<>?|"}, {260, 0, 1, controls + "\"/:<>\\|"},
+        {10, 1, 0, controls.substr(0, 9)}};
+    for (const auto &c : cases) {
+        char buf[300];
+        DWORD n = NameReturnIllegalChars(buf, c.size, c.root, c.wild);
+        EXPECT_EQ(c.want, std::string(buf, n)) << c.size << " " << c.root << "/" << c.wild;
+        EXPECT_EQ(std::string(c.size - n, '\0'), std::string(buf + n, c.size - n));   // zero-filled
+    }
+}
+
+TEST(NameValidateItem, Rules)
+{
+    const ValidCase cases[] = {
+        {"", 6, 0}, {"<C:\\dir>", 0, 0}, {"<C:\\dir>", 4, 1}, {"<C:\\d|r>", 4, 0}, {"C:\\dir:x", 0, 0},
+        {"\\\\server\\share\\a:b", 0, 1}, {"\\\\server\\\\share", 0, 0}, {"\\\\\\server", 0, 0},
+        {"*.exe", 0, 0}, {"*.exe", 2, 1}, {"C:\\*\\file", 2, 1}, {"C:\\d?r\\*.txt", 2, 0},
+        {"dir\\file", 0, 0}, {"C:\\dir\\file", 0, 1}, {"a/b", 0, 0}, {"a\tb", 0, 0}, {"C:", 0, 0}, {"C:\\", 0, 1},
+    };
+    CheckValid(NameValidateItem, cases);
+}
+
+TEST(NameWildcardMatch, StarRunsToTheNextDot)
+{
+    const struct { const char *patterns, *name; BOOL want; } cases[] = {
+        {"*.exe", "SETUP.EXE", 1}, {"*.txt", "", 1}, {"", "a", 0}, {"*", "readme", 1}, {"*", "read.me", 0},
+        {"*.*", ".x", 1}, {"*.*", "abc.", 0}, {"*.*", "a.b.c", 0}, {"*.txt", "a.b.txt", 0}, {"a*", "a", 0},
+        {"a?", "a", 0}, {"a?", "abc", 0}, {"a*z.txt", "abc.txt", 1}, {"*.exe;*.com", "x.com", 1},
+        {";abc", "abc", 1}, {"*;*.txt", "readme", 0}, {"ab", "a", 0}, {"\xC4", "\xE4", 0} /* ASCII folding only */,
+        {nullptr, "a", 0}, {"a", nullptr, 0},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.want, NameWildcardMatch(c.patterns, c.name)) << c.patterns << " ~ " << c.name;
+}
+
+TEST(NameSeparatePath, FolderAndPattern)
+{
+    dadatest::TempDir dir;
+    const std::string sub = dir.file("sub");
+    ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr));
+    const struct { std::string item, folder, pattern; } cases[] = {
+        {"C:\\*.txt", "C:", "*.txt"}, {"\\a\\*.txt", "\\", "*.txt"}, {"\\ab\\*.txt", "\\ab", "*.txt"},
+        {"*.txt", "", "*.txt"}, {"C:\\no such file.txt", "C:\\", "no such file.txt"}, {sub, sub, ""},
+        {sub + "\\f.txt", sub, "f.txt"}, {"C:\\d?r\\x\\*.c", "C:\\d?r\\x", "*.c"},
     };
     for (const auto &c : cases) {
-        char out[33];
-        std::memset(out, 'Z', sizeof out);
-        NameReturnExtension(c.in, out, c.size);
-        EXPECT_STREQ(c.out, out) << c.size;
-        if (c.out[0])   // the rest of the buffer is zero-filled, and nothing past it written
-            for (size_t i = std::strlen(c.out); i < c.size; ++i) ASSERT_EQ(0, out[i]) << c.in;
-        EXPECT_EQ('Z', out[c.size]);
+        char folder[261] = "junk", pattern[261] = "junk";
+        NameSeparatePath(c.item.c_str(), folder, pattern);
+        EXPECT_EQ(c.folder + "|" + c.pattern, std::string(folder) + "|" + pattern) << c.item;
     }
 }
 
-TEST(NameParts, StripReturnAndDisplayCase)
+// Relative names expand from the current folder; a pattern that does not fit is left off.
+TEST(NameExpand, LongShortAndShortenedToAWindow)
 {
-    const PathCase files[] = {{"C:\\dir\\file", "C:\\dir"}, {"C:\\file", "C:"}, {"\\file", ""}, {"file", "file"},
-                              {"\\\\srv\\share\\", "\\\\srv\\share"}, {"", ""}};
-    CheckInPlace(NameStripFile, files);
-    const PathCase extensions[] = {{"readme.txt", "readme"}, {"page.html", "page.html"}, {"a.b", "a"}, {".c", ".c"},
-                                   {"d.\\ab", "d"}, {"x", "x"}, {"", ""}, {"a.b.c", "a.b"}, {"ab.", "ab"}};
-    CheckInPlace(NameStripExtension, extensions);
-    const PathCase names[] = {{"\\dir\\", "dir\\"}, {"C:\\dir\\", ""}, {"\\\\", "\\"}, {"C:\\dir\\file.txt", "file.txt"},
-                              {"file.txt", ""}, {"C:file", ""}, {"\\", ""}, {"", ""}, {"\\file", "file"}};
-    CheckPart(NameReturnFile, names);
-    std::string longPath(400, 'a');   // cut to one path buffer, never past it
-    longPath[300] = '\\';
-    const PathCase overLong[] = {{longPath.c_str(), ""}};
-    CheckPart(NameReturnFile, overLong);
-    const PathCase display[] = {
-        {"C:\\PROGRAM FILES\\SCAN\\README.TXT", "C:\\Program files\\Scan\\Readme.txt"}, {"c:\\1abc", "C:\\1Abc"},
-        {"", ""}, {"\\\\SRV\\SHARE", "\\\\Srv\\Share"}, {"..\\x.y", "..\\X.y"}, {"a b\\ c", "A b\\ C"}};
-    CheckInPlace(NameOutputFormat, display);
-}
-
-class ExpandTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        GetCurrentDirectoryA(sizeof saved_, saved_);
-        ASSERT_TRUE(CreateDirectoryA(dir_.file("SubFolder").c_str(), nullptr));
-        ASSERT_TRUE(SetCurrentDirectoryA(dir_.path().c_str()));
-    }
-    void TearDown() override { SetCurrentDirectoryA(saved_); }
-    dadatest::TempDir dir_;
-    std::string d_ = dir_.path();
-    char saved_[MAX_PATH], out_[MAX_PATH];
-};
-
-TEST_F(ExpandTest, LongName)
-{
-    const std::string sub = d_ + "\\SubFolder";
-    const struct { const char *in; DWORD size; BOOL ok; std::string want; } cases[] = {
-        {"sub\\*.txt", MAX_PATH, 1, d_ + "\\sub\\*.txt"}, {"*.txt", MAX_PATH, 1, d_ + "\\*.txt"},
-        {"a\\b?\\*.c", MAX_PATH, 1, d_ + "\\a\\b?\\*.c"}, {"file.txt", MAX_PATH, 1, d_ + "\\file.txt"},
-        {"x", 3, 0, ""}, {nullptr, MAX_PATH, 0, ""},
-        {"SubFolder\\*.toolong", DWORD(sub.size() + 3), 1, sub},   // the pattern does not fit: the folder alone
-    };
-    for (const auto &c : cases) {
-        out_[0] = 0;
-        EXPECT_EQ(c.ok, NameReturnLongName(c.in, out_, c.size)) << c.in;
-        if (c.ok) EXPECT_EQ(c.want, out_) << c.in;
-    }
-}
-
-TEST_F(ExpandTest, ShortNameFormatsTheFolderOnly)
-{
-    EXPECT_EQ(0, NameReturnShortName("no such folder\\*.txt", out_, sizeof out_, 0));
-    char shortDir[MAX_PATH], formatted[MAX_PATH];
+    dadatest::TempDir dir;
+    const std::string sub = dir.file("SubFolder");
+    char out[MAX_PATH], shortDir[MAX_PATH], saved[MAX_PATH];
+    ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr) && GetCurrentDirectoryA(sizeof saved, saved));
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
+    ASSERT_EQ(1, NameReturnLongName("a\\b?\\*.c", out, sizeof out));
+    EXPECT_EQ(dir.path() + "\\a\\b?\\*.c", out);
+    ASSERT_EQ(1, NameReturnLongName("SubFolder\\*.toolong", out, DWORD(sub.size() + 3)));
+    EXPECT_EQ(sub, out);
     ASSERT_NE(0u, GetShortPathNameA("SubFolder", shortDir, sizeof shortDir));
-    NameOutputFormat(std::strcpy(formatted, shortDir));
-    ASSERT_EQ(1, NameReturnShortName("SubFolder\\*.TXT", out_, sizeof out_, 1));
-    EXPECT_EQ(std::string(formatted) + "\\*.TXT", out_);
-    ASSERT_EQ(1, NameReturnShortName("SubFolder\\*.TXT", out_, sizeof out_, 2));
-    EXPECT_EQ(std::string(shortDir) + "\\*.TXT", out_);
+    ASSERT_EQ(1, NameReturnShortName("SubFolder\\*.TXT", out, sizeof out, 2));
+    EXPECT_EQ(std::string(shortDir) + "\\*.TXT", out);
+    EXPECT_EQ(0, NameReturnShortName("no such folder\\*.txt", out, sizeof out, 0));
+    SetCurrentDirectoryA(saved);
+    const std::string path = "C:\\Program Files\\Scanner\\Definitions\\current\\very long name.dat";
+    HWND narrow = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 80, 20, nullptr, nullptr, nullptr, nullptr);
+    NameShortenFile(std::strcpy(out, path.c_str()), narrow);
+    DestroyWindow(narrow);
+    ASSERT_LT(std::strlen(out), path.size());
+    EXPECT_EQ(path.substr(0, std::strlen(out) - 3) + "...", out);
 }
 
 } // namespace

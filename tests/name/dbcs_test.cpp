@@ -6,30 +6,19 @@ namespace {
 
 #define HYO "\x95\x5C"   // one character whose trail byte is a backslash
 
-class Dbcs : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(932u, GetACP()) << "this program must run with a Japanese locale "
-                                     "(LANG=ja_JP.UTF-8): the double-byte cases would prove nothing";
-    }
-};
-
-TEST_F(Dbcs, TrailByteIsNotASeparator)
+TEST(Dbcs, TrailByteIsNotASeparator)
 {
-    for (const char *in : {"C:\\" HYO, HYO}) {
-        char buf[64];
-        ASSERT_EQ(1, NameAppendFile(std::strcpy(buf, in), sizeof buf, "file"));
-        EXPECT_EQ(std::string(in) + "\\file", buf);
-    }
+    ASSERT_EQ(932u, GetACP()) << "run with LANG=ja_JP.UTF-8: the double-byte cases would prove nothing";
+    char buf[64];
+    ASSERT_EQ(1, NameAppendFile(std::strcpy(buf, HYO), sizeof buf, "file"));
+    EXPECT_STREQ(HYO "\\file", buf);
     const PathCase strip[] = {{"C:\\dir\\" HYO, "C:\\dir"}, {HYO "abc", HYO "abc"}, {"C:\\" HYO "\\x", "C:\\" HYO}};
-    CheckInPlace(NameStripFile, strip);
+    CheckPath(NameStripFile, strip);
     const PathCase file[] = {{"C:\\dir\\" HYO, HYO}, {HYO "abc", ""}, {"C:\\" HYO "\\x", "x"}, {"\\" HYO, HYO}};
-    CheckPart(NameReturnFile, file);
+    CheckPath(NameReturnFile, file);
     const PathCase display[] = {{"c:\\" HYO "abc\\def", "C:\\" HYO "Abc\\Def"},
-                                {"c:\\\x83\x61x", "C:\\\x83\x41x"},   // a trail byte that is a letter is one
-                                {"c:\\\x83\x41x", "C:\\\x83\x41x"}, {"x" HYO "y", "X" HYO "y"}};
-    CheckInPlace(NameOutputFormat, display);
+                                {"c:\\\x83\x61x", "C:\\\x83\x41x"}};   // a trail byte that is a letter is one
+    CheckPath(NameOutputFormat, display);
     const ValidCase valid[] = {
         {"\\\\srv\\" HYO "\\share", 0, 1}, {"\\\\srv\\\\share", 0, 0},   // no double separator after a lead byte
         {"C:\\d?r" HYO "*.txt", 2, 1}, {"C:\\d?r\\" HYO "*.txt", 2, 0},  // nor a separator before '*'

@@ -4,33 +4,25 @@
 #include <windows.h>
 #include <cstring>
 #include <string>
+#include <type_traits>
 
 struct PathCase { const char *in; const char *out; };
 struct BoolCase { const char *in; BOOL want; };
 struct AtCase { const char *in; int at; };   // answer points `at` bytes into the input, -1: null
 struct ValidCase { const char *item; DWORD flags; BOOL want; };
 
-// Functions that change a path in place.
-template <class Fn, size_t N> void CheckInPlace(Fn fn, const PathCase (&cases)[N])
+// In place (fn(path)) or into a 261-byte buffer (fn(path, out)).
+template <class Fn, size_t N> void CheckPath(Fn fn, const PathCase (&cases)[N])
 {
     for (const auto &c : cases) {
-        char buf[300];
-        fn(std::strcpy(buf, c.in));
+        char buf[300] = "garbage";
+        if constexpr (std::is_invocable_v<Fn, char *>) fn(std::strcpy(buf, c.in));
+        else fn(c.in, buf);
         EXPECT_STREQ(c.out, buf) << c.in;
     }
 }
 
-// Functions that write a part of the path into a 261-byte buffer.
-template <class Fn, size_t N> void CheckPart(Fn fn, const PathCase (&cases)[N])
-{
-    for (const auto &c : cases) {
-        char out[261] = "garbage";
-        fn(c.in, out);
-        EXPECT_STREQ(c.out, out) << c.in;
-    }
-}
-
-// Predicates; a null argument always answers 0 / null.
+// Predicates and searches; a null argument always answers 0 / null.
 template <class Fn, size_t N> void CheckBool(Fn fn, const BoolCase (&cases)[N])
 {
     for (const auto &c : cases) EXPECT_EQ(c.want, fn(c.in)) << c.in;

@@ -38,7 +38,8 @@ int main(int argc, char **argv)
                   GetFileAttributesA(local.c_str()) != INVALID_FILE_ATTRIBUTES);
     Mark(text);
     Mark("unloading");
-    FreeLibrary(dll);
+    FreeLibrary(dll);   // the retrieve's worker may hold the library a moment longer
+    for (int i = 0; i < 1000 && GetModuleHandleA("DADADA32.dll"); ++i) Sleep(10);
     Mark("unloaded");
     return 0;
 }

@@ -29,9 +29,6 @@ const Scenario kScenarios[] = {
     {"no_rpc", "zuredu-test", false, nullptr, 0,
      "probe:loaded;" + kRetrieve + "probe:unloading;" + kDone + "probe:unloaded;"},
     {"begin_fails", "zuredu-test", true, "NetService_BeginUsingAPI", 1, kBegin + kDone + kFailed},
-    {"start_fails", "zuredu-test", true, "NetService_ServiceStart", 1, kBegin + kStart + kDone + kFailed},
-    {"first_bind_fails", "zuredu-test", true, "NetService_BindCallback#1", 1,
-     kBegin + kStart + kBind + kShutdown + kDone + kFailed},
     {"second_bind_fails", "zuredu-test", true, "NetService_BindCallback#2", 1,
      kBegin + kStart + kBind + kBind + kShutdown + kDone + kFailed},
 };

@@ -15,35 +15,14 @@ std::string Pattern(size_t size)
     return s;
 }
 
-TEST(FileMove, SizesAcrossTheBlockBoundary)
-{
-    struct { size_t size; DWORD reads; } cases[] = {
-        {0, 0}, {1, 1}, {65533, 1}, {65534, 1}, {65535, 2}, {3 * 65534 + 17, 4},
-    };
-    TempDir dir;
-    const std::string src = dir.file("src.bin"), dst = dir.file("dst.bin");
-    for (const auto &c : cases) {
-        const std::string data = Pattern(c.size);
-        ASSERT_TRUE(WriteFileBytes(src, data));
-        ZKT_ClearFaults();
-        EXPECT_EQ(FileMove(src.c_str(), dst.c_str(), 0), 1u) << c.size;
-        EXPECT_EQ(ZKT_CallCount(ZK_ORD_READ), c.reads) << c.size;
-        EXPECT_FALSE(FileExists(src)) << c.size;
-        EXPECT_EQ(ReadFileBytes(dst), data) << c.size;
-        DeleteFileA(dst.c_str());
-    }
-    EXPECT_EQ(ZKT_OpenFiles(), 0);
-}
-
 TEST(FileMove, ExistingDestinationAndMissingNames)
 {
     TempDir dir;
     const std::string src = dir.file("a"), dst = dir.file("b"), missing = dir.file("none");
     // srcAfter: the source's content afterwards, or null for no file
     struct { const char *source, *destination; DWORD overwrite, result; const char *srcAfter, *dstAfter; } cases[] = {
-        {src.c_str(), dst.c_str(), 0, 0, "new", "old"},   {src.c_str(), dst.c_str(), 2, 0, "new", "old"},
-        {src.c_str(), dst.c_str(), 1, 1, nullptr, "new"}, {nullptr, dst.c_str(), 1, 0, "new", "old"},
-        {src.c_str(), nullptr, 1, 0, "new", "old"},       {missing.c_str(), dst.c_str(), 1, 0, "new", "old"},
+        {src.c_str(), dst.c_str(), 2, 0, "new", "old"},   {src.c_str(), dst.c_str(), 1, 1, nullptr, "new"},
+        {nullptr, dst.c_str(), 1, 0, "new", "old"},       {missing.c_str(), dst.c_str(), 1, 0, "new", "old"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.source ? c.source : "null") + " overwrite " + std::to_string(c.overwrite));
@@ -56,18 +35,29 @@ TEST(FileMove, ExistingDestinationAndMissingNames)
     }
 }
 
-// A failure at each kernel call in turn: the move fails, the source is
-// intact, no destination remains and nothing is left open.
-TEST(FileMove, FaultAtEveryKernelCall)
+// Sizes around the block, moved whole with one read per block; then, for
+// the largest, a failure at each kernel call in turn: the move fails with
+// the source intact, no destination and nothing left open.
+TEST(FileMove, SizesAndAFaultAtEveryKernelCall)
 {
     TempDir dir;
-    const std::string src = dir.file("src.bin"), dst = dir.file("dst.bin"), data = Pattern(200000);
-    ASSERT_TRUE(WriteFileBytes(src, data));
-    ZKT_ClearFaults();
-    ASSERT_EQ(FileMove(src.c_str(), dst.c_str(), 0), 1u);
-    const DWORD calls = ZKT_CallCount(0);
+    const std::string src = dir.file("src.bin"), dst = dir.file("dst.bin");
+    struct { size_t size; DWORD reads; } cases[] = {{0, 0}, {65534, 1}, {65535, 2}, {3 * 65534 + 17, 4}};
+    DWORD calls = 0;
+    for (const auto &c : cases) {
+        DeleteFileA(dst.c_str());
+        ASSERT_TRUE(WriteFileBytes(src, Pattern(c.size)));
+        ZKT_ClearFaults();
+        EXPECT_EQ(FileMove(src.c_str(), dst.c_str(), 0), 1u) << c.size;
+        EXPECT_EQ(ZKT_CallCount(ZK_ORD_READ), c.reads) << c.size;
+        calls = ZKT_CallCount(0);
+        EXPECT_FALSE(FileExists(src)) << c.size;
+        EXPECT_EQ(ReadFileBytes(dst), Pattern(c.size)) << c.size;
+    }
+    EXPECT_EQ(ZKT_OpenFiles(), 0);
     ASSERT_GT(calls, 10u);
-    ASSERT_TRUE(MoveFileA(dst.c_str(), src.c_str()));
+    ASSERT_TRUE(MoveFileA(dst.c_str(), src.c_str()));   // the largest, back as the source
+    const std::string data = Pattern(cases[3].size);
     DWORD unnoticed = 0;
     for (DWORD k = 0; k < calls; ++k) {
         SCOPED_TRACE(k);

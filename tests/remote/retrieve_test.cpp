@@ -1,12 +1,16 @@
 // FileRetrieve end to end: this process is one machine, a `dada serve`
 // process is the machine SERVER; the comm library's test build corrupts
-// replies on demand and traces the calls of this process.
+// replies on demand and traces the calls of this process.  This process
+// also serves bent replies itself, and runs `dada get` processes many
+// times, none of which may crash on the way out.
 #include <gtest/gtest.h>
 #include "dadada32.h"
 #include "machine.h"
 #include "zuredu.h"
 #include <atomic>
+#include <cstring>
 #include <sstream>
+#include <thread>
 
 using namespace dadatest;
 
@@ -19,7 +23,7 @@ std::string Pattern(size_t size, unsigned salt = 0)
     return s;
 }
 
-// Counts the calls of `procedure` traced since the trace was `from` long.
+// Counts the calls of `procedure` traced since the mark was made.
 struct TraceMark {
     size_t from = Trace().size();
     static std::string Trace()
@@ -38,10 +42,12 @@ struct TraceMark {
 };
 
 std::atomic<DWORD> g_status, g_calls;
+HANDLE g_reported = CreateEventA(nullptr, FALSE, FALSE, nullptr);
 DWORD WINAPI Record(DWORD status)
 {
     g_status = status;
     ++g_calls;
+    SetEvent(g_reported);
     return 0;
 }
 
@@ -84,9 +90,9 @@ Machine *Retrieve::server_;
 TEST_F(Retrieve, SizesAndDamagedReplies)
 {
     struct { size_t size; DWORD damaged, status; } cases[] = {
-        {0, 0, XFER_DONE},     {1, 0, XFER_DONE},     {16383, 0, XFER_DONE},           {16384, 0, XFER_DONE},
-        {16385, 0, XFER_DONE}, {3 * 1024 * 1024 + 7, 0, XFER_DONE}, {50000, 1, XFER_DONE}, {50000, 4, XFER_DONE},
-        {50000, 5, XFER_E_BAD_CHECKSUM},
+        {0, 0, XFER_DONE},     {16383, 0, XFER_DONE},  {16384, 0, XFER_DONE},
+        {16385, 0, XFER_DONE}, {3 * 1024 * 1024 + 7, 0, XFER_DONE},
+        {50000, 4, XFER_DONE}, {50000, 5, XFER_E_BAD_CHECKSUM},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::to_string(c.size) + " damaged " + std::to_string(c.damaged));
@@ -99,28 +105,76 @@ TEST_F(Retrieve, SizesAndDamagedReplies)
         EXPECT_EQ(Fetch(Remote(src), dst, 1), c.status);
         ZUT_CorruptReplies(0, 17);
         const bool done = c.status == XFER_DONE;
-        EXPECT_EQ(FileExists(dst), done);
         EXPECT_EQ(ReadFileBytes(dst), done ? data : "");
+        EXPECT_EQ(FileExists(dst), done);
         EXPECT_EQ(mark.count("NetService_SendPacket"), 2 + (done ? (c.size + 16383) / 16384 + c.damaged : 5));
         EXPECT_EQ(mark.count("NetService_Disconnect"), 1u);
     }
 }
 
+// This process as a transfer server whose read replies are bent: opens
+// give handle 7 and 100 bytes, reads answer with the right checksum for
+// what they carry.
+enum Bend { kStraight, kShortFirstRead, kOtherHandle };
+std::atomic<int> g_bend;
+
+DWORD WINAPI BentServer(DWORD, void *request, DWORD length, void **reply, DWORD *replyLength)
+{
+    DWORD in[4] = {};
+    std::memcpy(in, request, length < sizeof in ? length : sizeof in);
+    DWORD out[4 + 100] = {in[0], 1};   // a close reply
+    DWORD size = 8;
+    if (in[0] == XFER_REQ_OPEN) {
+        out[1] = 7;
+        out[2] = 100;
+        size = 12;
+    } else if (in[0] == XFER_REQ_READ) {
+        DWORD count = in[3] > 100 ? 100 : in[3];   // never more than the file holds
+        if (g_bend == kShortFirstRead && in[2] == 0 && count > 0) --count;
+        out[1] = g_bend == kOtherHandle ? 8 : in[1];
+        out[2] = in[2] + count;
+        out[3] = XFER_CRC_SEED;
+        CrcBuffer(&out[4], count, &out[3]);
+        size = 16 + count;
+    }
+    *reply = GlobalLock(GlobalAlloc(GMEM_MOVEABLE, size));
+    std::memcpy(*reply, out, size);
+    *replyLength = size;
+    return 1;
+}
+
+TEST_F(Retrieve, BentRepliesAreRefused)
+{
+    const DWORD range[2] = {9, 9};
+    DWORD service = NetService_ServiceStart(range, nullptr);
+    ASSERT_EQ(NetService_BindCallback(service, 9, BentServer, XFER_PACKET_TYPE, XFER_PACKET_TYPE), 1u);
+    const DWORD port = NetService_Listen("BENT", "127.0.0.1:0");
+    ASSERT_NE(port, 0u);
+    UseHosts(dir_.file("hosts.ini"), "BENT=127.0.0.1:" + std::to_string(port) + "\r\n");
+    const std::string dst = dir_.file("dst");
+    struct { Bend bend; DWORD status; } cases[] = {
+        {kStraight, XFER_DONE}, {kShortFirstRead, XFER_E_BAD_REPLY}, {kOtherHandle, XFER_E_BAD_REPLY},
+    };
+    for (const auto &c : cases) {
+        g_bend = c.bend;
+        EXPECT_EQ(Fetch("\\\\BENT\\C\\any", dst, 1), c.status) << c.bend;
+        EXPECT_EQ(ReadFileBytes(dst).size(), c.status == XFER_DONE ? 100u : 0u) << c.bend;
+    }
+    NetService_ServiceShutdown(&service);
+}
+
+// A callback alone, semaphores below 10 (asynchronous) and from 10 up
+// (synchronous, the count left as it was), and a synchronous failure.
 TEST_F(Retrieve, CompletionModes)
 {
     const std::string src = dir_.file("src"), dst = dir_.file("dst"), data = Pattern(40000), remote = Remote(src);
     ASSERT_TRUE(WriteFileBytes(src, data));
-    // Callback alone: returns at once, the callback reports.
-    g_status = 0x12345678;
-    g_calls = 0;
+    ResetEvent(g_reported);
     EXPECT_EQ(FileRetrieve(remote.c_str(), dst.c_str(), 1, nullptr, Record), 1u);
-    for (int i = 0; i < 3000 && g_calls == 0; ++i) Sleep(10);
+    EXPECT_EQ(WaitForSingleObject(g_reported, 60000), WAIT_OBJECT_0);
     EXPECT_EQ(g_status.load(), XFER_DONE);
     EXPECT_EQ(ReadFileBytes(dst), data);
-    // Semaphores of different counts without a callback; 10 and more: synchronous.
-    struct { LONG count; bool async; LONG countAfter; } cases[] = {
-        {0, true, 0}, {9, true, 0}, {10, false, 0}, {12, false, 2},
-    };
+    struct { LONG count; bool async; LONG countAfter; } cases[] = {{0, true, 0}, {10, false, 0}, {12, false, 2}};
     for (const auto &c : cases) {
         HANDLE sem = CreateSemaphoreA(nullptr, c.count, 20, nullptr);
         DeleteFileA(dst.c_str());
@@ -134,7 +188,6 @@ TEST_F(Retrieve, CompletionModes)
         for (int i = 0; i < 300 && ReadFileBytes(dst) != data; ++i) Sleep(10);
         EXPECT_EQ(ReadFileBytes(dst), data) << c.count;
     }
-    // Synchronous and failing: 0.
     EXPECT_EQ(FileRetrieve((remote + ".missing").c_str(), dst.c_str(), 1, nullptr, nullptr), 0u);
     EXPECT_FALSE(FileExists(dst));
 }
@@ -146,27 +199,22 @@ TEST_F(Retrieve, LocalTargetRules)
     ASSERT_TRUE(WriteFileBytes(src, data));
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     struct { DWORD attributes, overwrite, status; } cases[] = {
-        {FILE_ATTRIBUTE_NORMAL, 0, XFER_E_TARGET_EXISTS}, {FILE_ATTRIBUTE_NORMAL, 1, XFER_DONE},
-        {FILE_ATTRIBUTE_NORMAL, 7, XFER_DONE},            {FILE_ATTRIBUTE_HIDDEN, 1, XFER_E_TARGET_EXISTS},
-        {FILE_ATTRIBUTE_SYSTEM, 1, XFER_E_TARGET_EXISTS},
+        {FILE_ATTRIBUTE_NORMAL, 0, XFER_E_TARGET_EXISTS}, {FILE_ATTRIBUTE_NORMAL, 7, XFER_DONE},
+        {FILE_ATTRIBUTE_HIDDEN, 1, XFER_E_TARGET_EXISTS},
     };
     for (const auto &c : cases) {
-        SetFileAttributesA(dst.c_str(), FILE_ATTRIBUTE_NORMAL);
         ASSERT_TRUE(WriteFileBytes(dst, "old"));
         SetFileAttributesA(dst.c_str(), c.attributes);
         EXPECT_EQ(Fetch(remote, dst, c.overwrite), c.status) << c.attributes << " " << c.overwrite;
         SetFileAttributesA(dst.c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_EQ(ReadFileBytes(dst), c.status == XFER_DONE ? data : "old") << c.attributes << " " << c.overwrite;
     }
-    // A folder receives the file under its remote name, anew each time; a
-    // failed transfer deletes the composed file, not the folder.
-    EXPECT_EQ(Fetch(remote, folder), XFER_DONE);
-    EXPECT_EQ(ReadFileBytes(folder + "\\report.txt"), data);
+    // A folder receives the file under its remote name; a failed transfer
+    // deletes the composed file, not the folder.
     EXPECT_EQ(Fetch(remote, folder + "\\"), XFER_DONE);
+    EXPECT_EQ(ReadFileBytes(folder + "\\report.txt"), data);
     EXPECT_EQ(Fetch(remote + "x", folder), XFER_E_OPEN);
     EXPECT_FALSE(FileExists(folder + "\\report.txtx"));
-    EXPECT_TRUE(FileExists(folder + "\\report.txt"));
-    // Local names that cannot be created or do not fit.
     for (const std::string &name : {dir_.file("nosuchfolder\\x"), dir_.file(std::string(300, 'n')), std::string()})
         EXPECT_EQ(Fetch(remote, name), XFER_E_TARGET_CREATE) << name;
 }
@@ -176,15 +224,12 @@ TEST_F(Retrieve, RemoteNames)
     const std::string src = dir_.file("f.bin"), dst = dir_.file("dst"), drive = src.substr(0, 1), rest = src.substr(2);
     ASSERT_TRUE(WriteFileBytes(src, "x"));
     struct { std::string remote; DWORD status; unsigned disconnects; } cases[] = {
-        {"\\\\SERVER\\" + drive + ":" + rest, XFER_DONE, 1},
-        {"\\\\server\\" + drive + rest, XFER_DONE, 1},
+        {"\\\\server\\" + drive + ":" + rest, XFER_DONE, 1},
         {"\\\\SERVER/" + drive + rest, XFER_E_NO_CONNECTION, 0},   // the server name ends at a backslash
         {src, XFER_E_NO_SERVER, 0},
         {"\\\\" + std::string(49, 'S') + "\\" + drive + rest, XFER_E_NO_SERVER, 0},
-        {"\\\\NOSUCHMACHINE\\" + drive + rest, XFER_E_NO_CONNECTION, 0},
-        {"\\\\SERVER", XFER_E_BAD_NAME, 1},                 // connected, then no file part
-        {"\\\\SERVER\\", XFER_E_BAD_NAME, 1},
-        {"\\\\SERVER\\" + rest, XFER_E_BAD_NAME, 1},        // a file part with a lone backslash
+        {"\\\\SERVER", XFER_E_BAD_NAME, 1},                         // connected, then no file part
+        {"\\\\SERVER\\" + rest, XFER_E_BAD_NAME, 1},                // a file part with a lone backslash
         {"\\\\SERVER\\" + drive + "$" + rest, XFER_E_OPEN, 1},
         {"\\\\SERVER\\" + drive + std::string(600, 'a'), XFER_E_BAD_NAME, 1},
     };
@@ -203,11 +248,10 @@ TEST_F(Retrieve, ServerKilledMidTransfer)
     ASSERT_TRUE(victim.running());
     victim.useHosts();
     const std::string src = dir_.file("big"), dst = dir_.file("dst");
-    ASSERT_TRUE(WriteFileBytes(src, Pattern(64u << 20)));
+    ASSERT_TRUE(WriteFileBytes(src, Pattern(32u << 20)));
     HANDLE done = CreateSemaphoreA(nullptr, 0, 1, nullptr);
-    g_status = 0x12345678;
     ASSERT_EQ(FileRetrieve(Remote(src, "VICTIM").c_str(), dst.c_str(), 0, done, Record), 1u);
-    WIN32_FILE_ATTRIBUTE_DATA d;
+    WIN32_FILE_ATTRIBUTE_DATA d;   // killed once the first chunk is written
     for (int i = 0; i < 2000; ++i) {
         if (GetFileAttributesExA(dst.c_str(), GetFileExInfoStandard, &d) && d.nFileSizeLow > 0) break;
         Sleep(5);
@@ -217,6 +261,34 @@ TEST_F(Retrieve, ServerKilledMidTransfer)
     CloseHandle(done);
     EXPECT_TRUE(XFER_FAILED(g_status.load())) << std::hex << g_status.load();
     EXPECT_FALSE(FileExists(dst));
+}
+
+// `dada get` processes one after another and several at once, waiting or
+// not: every one must exit 0 with the whole file.
+TEST_F(Retrieve, ManyGetProcessesNoCrash)
+{
+    constexpr int kRounds = 3, kAtOnce = 4;
+    const std::string source = dir_.file("source.bin"), data(300000, 'q');
+    ASSERT_TRUE(WriteFileBytes(source, data));
+    for (const char *mode : {"", " --async"}) {
+        for (int atOnce : {1, kAtOnce}) {
+            int failed = 0;
+            for (int round = 0; round < kRounds; ++round) {
+                std::vector<std::thread> runs;
+                std::vector<int> codes(atOnce);
+                for (int k = 0; k < atOnce; ++k)
+                    runs.emplace_back([&, k] {
+                        const std::string out = dir_.file("out" + std::to_string(k) + ".bin");
+                        codes[k] = RunProgram("dada.exe get \"" + Remote(source) + "\" \"" + out + "\" --overwrite" +
+                                              mode, nullptr, 60000);
+                        if (codes[k] == 0 && ReadFileBytes(out) != data) codes[k] = -2;
+                    });
+                for (auto &t : runs) t.join();
+                for (int code : codes) failed += code != 0;
+            }
+            EXPECT_EQ(failed, 0) << "of " << kRounds * atOnce << " runs" << mode << ", " << atOnce << " at once";
+        }
+    }
 }
 
 } // namespace

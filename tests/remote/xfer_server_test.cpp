@@ -1,24 +1,64 @@
 // The transfer server's handler, called directly with requests built in
-// memory: validation, reply shapes, error replies and the name mapping.
+// memory: checksum, name mapping, validation, one file's conversation, and
+// a mutation fuzzer whose every reply must be well formed.
+// DADA_XFER_FUZZ_COUNT chooses a longer fuzzing run.
 #include <gtest/gtest.h>
-#include "testutil.h"
-#include "xfer_request.h"
-
-using namespace xfertest;
-using dada::xfer::FileTransferHandler;
+#include "REMOTE/xfer_server.h"
+#include "dadada32.h"
+#include "machine.h"
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <random>
+#include <vector>
 
 namespace {
 
-// Fixed points of the seed and the common CRC-32, then every length, alignment
-// and a carried-over register against the byte-at-a-time definition.
+std::string Fields(std::initializer_list<DWORD> values)
+{
+    std::string r;
+    for (DWORD v : values) r.append(reinterpret_cast<const char *>(&v), 4);
+    return r;
+}
+std::string OpenRequest(const std::string &name)
+{
+    return Fields({XFER_REQ_OPEN, DWORD(name.size() + 1)}) + name + '\0';
+}
+std::string ReadRequest(DWORD handle, DWORD offset, DWORD count)
+{
+    return Fields({XFER_REQ_READ, handle, offset, count});
+}
+DWORD At(const void *block, DWORD offset)
+{
+    DWORD v;
+    std::memcpy(&v, static_cast<const BYTE *>(block) + offset, 4);
+    return v;
+}
+DWORD Crc(const void *data, DWORD count, DWORD seed = XFER_CRC_SEED)
+{
+    CrcBuffer(data, count, &seed);
+    return seed;
+}
+
+// The handler's answer to one request.
+struct Reply : dadatest::ReplyBlock {
+    DWORD result;
+    explicit Reply(const std::string &request)
+    {
+        p = reinterpret_cast<void *>(1);   // the handler must not trust what it finds there
+        result = dada::xfer::FileTransferHandler(0, request.data(), DWORD(request.size()), &p, &length);
+        if (!result) p = nullptr;
+    }
+    DWORD field(DWORD offset) const { return At(p, offset); }
+};
+
+// Fixed values, then every length and alignment from a carried-over
+// register against the byte-at-a-time definition.
 TEST(CrcBuffer, KnownValuesAndModel)
 {
-    struct { std::string text; DWORD seed, want; } cases[] = {
-        {"abc", XFER_CRC_SEED, 0x72D9FFB5u}, {"", XFER_CRC_SEED, XFER_CRC_SEED},
-        {"123456789", 0xFFFFFFFFu, ~0xCBF43926u},   // uncomplemented
-    };
-    for (const auto &c : cases) EXPECT_EQ(Crc(c.text.data(), DWORD(c.text.size()), c.seed), c.want) << c.text;
-    CrcBuffer("abc", 3, nullptr);   // no variable: nothing happens
+    EXPECT_EQ(Crc("abc", 3), 0x72D9FFB5u);
+    EXPECT_EQ(Crc("123456789", 9, 0xFFFFFFFFu), ~0xCBF43926u);   // the common CRC-32, uncomplemented
+    CrcBuffer("abc", 3, nullptr);                                // no variable: nothing happens
     BYTE bytes[300];
     for (size_t i = 0; i < sizeof bytes; ++i) bytes[i] = BYTE(i * 131 + (i >> 3));
     for (DWORD start = 0; start < 8; ++start)
@@ -36,15 +76,12 @@ TEST(TransferNameMapping, Table)
 {
     const std::string fits = "C\\" + std::string(257, 'a');   // gains a colon: 260 characters
     struct { std::string name; const char *path; DWORD size = 0; } cases[] = {
-        {"C:\\dir\\f", "C:\\dir\\f"},         {"C\\dir\\f", "C:\\dir\\f"},
-        {"\\\\server\\D\\dir\\f", "D:\\dir\\f"}, {"\\\\server\\D:\\dir\\f", "D:\\dir\\f"},
-        {"//server/D/dir/f", "D:/dir/f"},     {"\\\\server/D\\f", "D:\\f"},
-        {"\\\\\\D\\f", "D:\\f"},              {"C$\\x", "C$:\\x"},
-        {"C", "C:"}, {"C:", "C:"}, {"C/dir", "C:/dir"},
-        {"\\\\server", nullptr}, {"\\\\", nullptr}, {"\\\\server\\", nullptr}, {"\\\\server\\\\x", nullptr},
-        {"\\dir\\f", nullptr}, {"/dir", nullptr}, {"\\/server/x", nullptr}, {"", nullptr},
-        {fits, "C:"}, {fits + "a", nullptr}, {"C:\\" + std::string(257, 'a'), "C:"},
-        {"C:\\abc", nullptr, 6}, {"C:\\abc", "C:\\abc", 7},   // the terminator must lie inside the request
+        {"C\\dir\\f", "C:\\dir\\f"},          {"\\\\server\\D:\\dir\\f", "D:\\dir\\f"},
+        {"//server/D/dir/f", "D:/dir/f"},      {"\\\\\\D\\f", "D:\\f"},
+        {"C", "C:"},                          {"\\\\server", nullptr},
+        {"\\\\server\\\\x", nullptr},        {"\\dir\\f", nullptr},
+        {fits, "C:"},                         {fits + "a", nullptr},
+        {"C:\\abc", nullptr, 6},              {"C:\\abc", "C:\\abc", 7},   // the terminator must lie inside
     };
     for (const auto &c : cases) {
         char out[261];
@@ -52,161 +89,196 @@ TEST(TransferNameMapping, Table)
         const bool ok = dada::xfer::MapRemoteName(c.name.c_str(), c.size ? c.size : DWORD(c.name.size() + 1), out);
         ASSERT_EQ(ok, c.path != nullptr) << c.name;
         if (ok && c.name.size() > 250) {
-            EXPECT_EQ(std::strlen(out), c.name.size() + (c.name[1] != ':')) << c.name;
+            EXPECT_EQ(std::strlen(out), 260u) << c.name;
         } else if (ok) {
             EXPECT_STREQ(out, c.path) << c.name;
         }
     }
 }
 
-// Served roots: only names inside one of the folders, whatever "." and ".."
-// steps or letter case they take; no setting serves everything.
-TEST(TransferNameMapping, ServedRoots)
-{
-    struct { const char *roots, *path; bool served; } cases[] = {
-        {nullptr, "C:\\any\\f", true},
-        {"C:\\pub", "C:\\pub\\f", true},          {"C:\\pub", "c:\\PUB\\sub\\f", true},
-        {"C:\\pub\\", "C:\\pub\\f", true},        {"C:\\pub", "C:\\pub", true},
-        {"C:\\pub", "C:\\pubx\\f", false},        {"C:\\pub", "C:\\pub\\..\\secret", false},
-        {"C:\\pub", "C:\\other\\..\\pub\\f", true}, {"C:\\pub", "D:\\pub\\f", false},
-        {"C:\\a;D:\\b", "D:\\b\\f", true},       {"C:\\a;D:\\b", "D:\\c\\f", false},
-        {"C:\\", "C:\\x\\f", true},               {";", "C:\\x", false},
-        {"C:\\pub", "C:/pub/f", true},             {"C:\\pub", "\\\\.\\C:\\pub\\f", false},
-    };
-    for (const auto &c : cases) {
-        SetEnvironmentVariableA(dada::xfer::kRootsVariable, c.roots);
-        EXPECT_EQ(dada::xfer::InServedRoots(c.path), c.served) << (c.roots ? c.roots : "-") << " " << c.path;
-    }
-    SetEnvironmentVariableA(dada::xfer::kRootsVariable, nullptr);
-}
-
 class TransferServer : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (int i = 0; i < 100; ++i) content_.push_back(char(i * 7 + 3));
+        for (int i = 0; i < 3000; ++i) content_.push_back(char(i * 31 + 5));
         ASSERT_TRUE(dadatest::WriteFileBytes(path_, content_));
     }
     DWORD OpenData()
     {
         Reply r(OpenRequest(path_));
-        EXPECT_EQ(At(r.p, 0), XFER_REQ_OPEN);
+        EXPECT_EQ(r.field(0), XFER_REQ_OPEN);
+        EXPECT_EQ(r.field(8), content_.size());
         return r.field(4);
     }
     dadatest::TempDir dir_;
     std::string path_ = dir_.file("data.bin"), content_;
 };
 
-TEST_F(TransferServer, MalformedRequestsGetAnEightByteError)
-{
-    struct { const char *what; std::string request; DWORD status = XFER_E_BAD_REQUEST; } cases[] = {
-        {"empty", ""},
-        {"code only", Fields({XFER_REQ_OPEN})},
-        {"open, name length 0", Fields({XFER_REQ_OPEN, 0})},
-        {"open, length not 8 + name", Fields({XFER_REQ_OPEN, 5, 0})},
-        {"open, name length wraps", Fields({XFER_REQ_OPEN, 0xFFFFFFFCu})},
-        {"read, 15 bytes", ReadRequest(8, 0, 1).substr(0, 15)},
-        {"read, 17 bytes", ReadRequest(8, 0, 1) + "x"},
-        {"read, count 0", ReadRequest(8, 0, 0)},
-        {"read, no handle", ReadRequest(0xFFFFFFFFu, 0, 1)},
-        {"read, offset -1", ReadRequest(8, 0xFFFFFFFFu, 1)},
-        {"read, 16 + count overflows", ReadRequest(8, 0, 0xFFFFFFF0u)},
-        {"read, beyond the largest reply", ReadRequest(8, 0, XFER_MAX_READ + 1), XFER_E_NO_REPLY_MEMORY},
-        {"read, largest count in 32 bits", ReadRequest(8, 0, 0xFFFFFFEFu), XFER_E_NO_REPLY_MEMORY},
-        {"close, handle 0", Fields({XFER_REQ_CLOSE, 0})},
-        {"close, no handle", Fields({XFER_REQ_CLOSE, 0xFFFFFFFFu})},
-        {"close, 12 bytes", Fields({XFER_REQ_CLOSE, 0x7FFF0000u, 0})},
-        {"code 258", Fields({258, 0x7FFF0000u})},
-        {"error code as request", Fields({XFER_REPLY_ERROR, 0})},
-    };
-    for (const auto &c : cases) {
-        Reply r(c.request);
-        ASSERT_EQ(r.result, 1u) << c.what;
-        ASSERT_NE(r.p, nullptr) << c.what;
-        EXPECT_EQ(r.length, 8u) << c.what;
-        EXPECT_EQ(r.field(0), XFER_REPLY_ERROR) << c.what;
-        EXPECT_EQ(r.field(4), c.status) << c.what;
-    }
-    dadatest::ReplyBlock b;
-    EXPECT_EQ(FileTransferHandler(0, nullptr, 16, &b.p, &b.length), 1u);
-    EXPECT_EQ(At(b.p, 4), XFER_E_BAD_REQUEST);
-    EXPECT_EQ(FileTransferHandler(0, "", 0, nullptr, &b.length), 0u);   // nowhere to put a reply
-}
-
-TEST_F(TransferServer, OpenRepliesForEachOutcome)
-{
-    const std::string rest = path_.substr(2), drive = path_.substr(0, 1);
-    std::string unterminated = OpenRequest(path_);
-    unterminated.back() = 'x';
-    struct { std::string request; DWORD status; } cases[] = {
-        // name forms beyond these are the mapping table's; here each outcome once
-        {OpenRequest(path_), 0}, {OpenRequest(drive + rest), 0}, {OpenRequest("\\\\machine\\" + drive + rest), 0},
-        {OpenRequest(rest), XFER_E_BAD_NAME},   // a lone leading backslash
-        {OpenRequest(drive + "$" + rest), XFER_E_OPEN}, {OpenRequest(path_ + ".missing"), XFER_E_OPEN},
-        {unterminated, XFER_E_BAD_NAME},
-    };
-    for (const auto &c : cases) {
-        Reply r(c.request);
-        const std::string name = c.request.substr(8);
-        ASSERT_EQ(r.result, 1u) << name;
-        EXPECT_EQ(r.length, 12u) << name;    // an open reply, or an error in its place
-        EXPECT_EQ(GlobalSize(GlobalHandle(r.p)), 273u) << name;
-        EXPECT_EQ(r.field(0), c.status ? XFER_REPLY_ERROR : XFER_REQ_OPEN) << name;
-        EXPECT_EQ(r.field(c.status ? 4 : 8), c.status ? c.status : content_.size()) << name;
-        if (!c.status) Reply close(Fields({XFER_REQ_CLOSE, r.field(4)}));
-    }
-}
-
-TEST_F(TransferServer, ReadRepliesCarryDataOffsetAndChecksum)
-{
-    const DWORD handle = OpenData(), size = DWORD(content_.size());
-    struct { DWORD offset, count, status; } cases[] = {
-        {0, 1, 0}, {0, size, 0}, {size - 10, 10, 0}, {50, 50, 0},   // up to the end at most
-        {size - 4, 10, XFER_E_READ}, {size, 1, XFER_E_READ},
-    };
-    for (const auto &c : cases) {
-        Reply r(ReadRequest(handle, c.offset, c.count));
-        ASSERT_EQ(r.result, 1u);
-        EXPECT_EQ(r.length, 16 + c.count) << c.offset;
-        if (c.status == 0) {
-            EXPECT_EQ(r.field(0), XFER_REQ_READ);
-            EXPECT_EQ(r.field(4), handle);
-            EXPECT_EQ(r.field(8), c.offset + c.count);
-            EXPECT_EQ(std::string(reinterpret_cast<const char *>(r.bytes() + 16), c.count),
-                      content_.substr(c.offset, c.count));
-            EXPECT_EQ(r.field(12), Crc(r.bytes() + 16, c.count));
-        } else {
-            EXPECT_EQ(r.field(0), XFER_REPLY_ERROR);
-            EXPECT_EQ(r.field(4), c.status);
-            EXPECT_EQ(r.field(8), c.offset);
-        }
-    }
-    Reply close(Fields({XFER_REQ_CLOSE, handle}));
-}
-
-// Handles never opened, kernel failures, and the close that releases the file.
-TEST_F(TransferServer, ErrorRepliesAndClose)
+// A peer that opens without closing: at the room kept for peers, the file
+// named longest ago is closed to make room; a read names a file anew.
+TEST_F(TransferServer, FilesLeftOpenByPeersMakeRoom)
 {
     const LONG before = ZKT_OpenFiles();
-    const DWORD handle = OpenData(), bogus = 0x7FFF0000u, none = 0xFFFFFFFFu;
+    std::vector<DWORD> open;
+    for (int i = 0; i < 4096; ++i) open.push_back(OpenData());
+    Reply named(ReadRequest(open[0], 0, 1));
+    open.push_back(OpenData());
+    EXPECT_EQ(ZKT_OpenFiles(), before + 4096);
+    EXPECT_EQ(Reply(ReadRequest(open[1], 0, 1)).field(0), XFER_REPLY_ERROR);
+    for (DWORD h : {open[0], open[2], open.back()}) EXPECT_EQ(Reply(ReadRequest(h, 0, 1)).field(0), XFER_REQ_READ);
+    for (DWORD h : open) Reply(Fields({XFER_REQ_CLOSE, h}));
+    EXPECT_EQ(ZKT_OpenFiles(), before);
+}
+
+// One open file's conversation: malformed requests (an eight-byte error),
+// reads up to its end and past it, handles never opened, forged from the
+// live one or already closed, kernel failures, and the close that releases
+// the file.  A forged close must leave the live handle open.
+TEST_F(TransferServer, OneFilesConversation)
+{
+    const LONG before = ZKT_OpenFiles();
+    const DWORD stale = OpenData();
+    Reply closed(Fields({XFER_REQ_CLOSE, stale}));
+    const DWORD h = OpenData(), size = DWORD(content_.size()), forged = h ^ 0x80000000u, none = ~0u;
     EXPECT_EQ(ZKT_OpenFiles(), before + 1);
-    struct { DWORD fault; std::string request; DWORD length, code, status, offset; } cases[] = {
-        {none, ReadRequest(bogus, 3, 5), 21, XFER_REPLY_ERROR, XFER_E_SEEK, 3},
-        {none, Fields({XFER_REQ_CLOSE, bogus}), 8, XFER_REQ_CLOSE, 1, none},
+    const DWORD bad = XFER_E_BAD_REQUEST;
+    struct { DWORD fault; std::string request; DWORD length, code, second, third; } cases[] = {
+        {none, "", 8, XFER_REPLY_ERROR, bad, none},
+        {none, Fields({XFER_REQ_OPEN, 0}), 8, XFER_REPLY_ERROR, bad, none},
+        {none, Fields({XFER_REQ_OPEN, 0xFFFFFFFCu}), 8, XFER_REPLY_ERROR, bad, none},   // the name length wraps
+        {none, ReadRequest(h, 0, 1).substr(0, 15), 8, XFER_REPLY_ERROR, bad, none},
+        {none, ReadRequest(h, 0, 0), 8, XFER_REPLY_ERROR, bad, none},
+        {none, ReadRequest(h, 0xFFFFFFFFu, 1), 8, XFER_REPLY_ERROR, bad, none},
+        {none, ReadRequest(h, 0, 0xFFFFFFF0u), 8, XFER_REPLY_ERROR, bad, none},         // 16 + count wraps
+        {none, ReadRequest(h, 0, XFER_MAX_READ + 1), 8, XFER_REPLY_ERROR, XFER_E_NO_REPLY_MEMORY, none},
+        {none, Fields({XFER_REQ_CLOSE, h, 0}), 8, XFER_REPLY_ERROR, bad, none},
+        {none, Fields({XFER_REPLY_ERROR, 0}), 8, XFER_REPLY_ERROR, bad, none},
+        {none, ReadRequest(h, 0, size), 16 + size, XFER_REQ_READ, h, size},
+        {none, ReadRequest(h, size - 10, 10), 26, XFER_REQ_READ, h, size},
+        {none, ReadRequest(h, size - 4, 10), 26, XFER_REPLY_ERROR, XFER_E_READ, size - 4},
+        {none, ReadRequest(h, size, 1), 17, XFER_REPLY_ERROR, XFER_E_READ, size},
+        {none, ReadRequest(0x7FFF0000u, 3, 5), 21, XFER_REPLY_ERROR, XFER_E_SEEK, 3},
+        {none, ReadRequest(forged, 3, 5), 21, XFER_REPLY_ERROR, XFER_E_SEEK, 3},
+        {none, ReadRequest(stale, 3, 5), 21, XFER_REPLY_ERROR, XFER_E_SEEK, 3},
+        {none, Fields({XFER_REQ_CLOSE, forged}), 8, XFER_REQ_CLOSE, 1, none},
+        {none, Fields({XFER_REQ_CLOSE, stale}), 8, XFER_REQ_CLOSE, 1, none},
+        {none, ReadRequest(h, 50, 50), 66, XFER_REQ_READ, h, 100},
+        {ZK_ORD_SEEK, ReadRequest(h, 0, 4), 20, XFER_REPLY_ERROR, XFER_E_SEEK, 0},
+        {ZK_ORD_READ, ReadRequest(h, 0, 4), 20, XFER_REPLY_ERROR, XFER_E_READ, 0},
         {ZK_ORD_OPEN, OpenRequest(path_), 12, XFER_REPLY_ERROR, XFER_E_OPEN, none},
-        {ZK_ORD_SEEK, ReadRequest(handle, 0, 4), 20, XFER_REPLY_ERROR, XFER_E_SEEK, 0},
-        {ZK_ORD_READ, ReadRequest(handle, 0, 4), 20, XFER_REPLY_ERROR, XFER_E_READ, 0},
-        {none, Fields({XFER_REQ_CLOSE, handle}), 8, XFER_REQ_CLOSE, 1, none},
+        {none, Fields({XFER_REQ_CLOSE, h}), 8, XFER_REQ_CLOSE, 1, none},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "request " << (&c - cases));
         dadatest::KernelFault fault(c.fault, 0, c.fault == none ? 0 : 1, 2);
         Reply r(c.request);
-        EXPECT_EQ(r.length, c.length) << c.fault;
-        EXPECT_EQ(r.field(0), c.code) << c.fault;
-        EXPECT_EQ(r.field(4), c.status) << c.fault;
-        if (c.offset != none) EXPECT_EQ(r.field(8), c.offset) << c.fault;
+        ASSERT_EQ(r.length, c.length);
+        EXPECT_EQ(r.field(0), c.code);
+        EXPECT_EQ(r.field(4), c.second);
+        if (c.third != none) EXPECT_EQ(r.field(8), c.third);
+        if (c.code != XFER_REQ_READ) continue;
+        const DWORD offset = At(c.request.data(), 8), count = c.length - 16;
+        EXPECT_EQ(std::string(reinterpret_cast<const char *>(r.bytes() + 16), count), content_.substr(offset, count));
+        EXPECT_EQ(r.field(12), Crc(r.bytes() + 16, count));
     }
     EXPECT_EQ(ZKT_OpenFiles(), before);
+    dadatest::ReplyBlock b;
+    EXPECT_EQ(dada::xfer::FileTransferHandler(0, nullptr, 16, &b.p, &b.length), 1u);
+    EXPECT_EQ(At(b.p, 4), XFER_E_BAD_REQUEST);
+    EXPECT_EQ(dada::xfer::FileTransferHandler(0, "", 0, nullptr, &b.length), 0u);   // nowhere to put a reply
+}
+
+// Fuzzing: valid requests are bent, cut, stretched and spliced.
+const DWORD kFields[] = {0, 1, 2, 7, 8, 12, 15, 16, 17, 255, 256, 257, 258, 259, 260, 261, 16384,
+                         XFER_MAX_READ, XFER_MAX_READ + 1, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFEFu,
+                         0xFFFFFFF0u, 0xFFFFFFFEu, 0xFFFFFFFFu};
+const char kBytes[] = {0, '\\', '/', ':', '$', 'C', '.', char(0x81), char(0xFF)};
+
+std::string Mutate(std::string r, std::mt19937 &rng, const std::vector<std::string> &seeds)
+{
+    auto below = [&rng](size_t n) { return n ? DWORD(rng() % n) : 0; };
+    for (DWORD i = 0, rounds = 1 + below(4); i < rounds; ++i) {
+        const DWORD op = below(7);
+        if (op == 2 && r.size() >= 4) {   // an interesting field at a field boundary, or near the name length
+            DWORD v = below(4) ? kFields[below(std::size(kFields))] : DWORD(r.size()) - 9 + below(3);
+            std::memcpy(&r[4 * below(r.size() / 4)], &v, 4);
+        } else if (op == 3) {
+            r.resize(below(r.size() + 1));
+        } else if (op == 4) {
+            r.append(below(40), char(rng()));
+        } else if (op == 5) {             // splice another seed's tail
+            const std::string &o = seeds[below(seeds.size())];
+            r = r.substr(0, below(r.size() + 1)) + o.substr(below(o.size() + 1));
+        } else if (!r.empty() && op != 2) {
+            char &b = r[below(r.size())];
+            b = op == 0 ? char(b ^ (1u << below(8))) : op == 1 ? kBytes[below(sizeof kBytes)] : char(rng());
+        }
+    }
+    // A close or read of a small arbitrary value could reach one of this
+    // process's own files: keep to the fuzzer's handle or ones that cannot exist.
+    const DWORD code = r.size() >= 8 ? At(r.data(), 0) : 0, handle = code ? At(r.data(), 4) : 0;
+    if ((code == XFER_REQ_CLOSE || code == XFER_REQ_READ) && handle != At(seeds[0].data(), 4) &&
+        handle < 0x01000000u) {
+        const DWORD steered = handle | 0x40000000u;
+        std::memcpy(&r[4], &steered, 4);
+    }
+    return r;
+}
+
+// Checks one reply; returns an empty string when it is well formed.
+std::string Check(const std::string &req, const Reply &r)
+{
+    if (r.result != 1 || !r.p) return "no reply";
+    if (r.length < 8) return "reply shorter than 8 bytes";
+    if (GlobalSize(GlobalHandle(r.p)) < r.length) return "reply longer than its block";
+    const DWORD reqCode = req.size() >= 4 ? At(req.data(), 0) : 0, code = r.field(0);
+    const DWORD count = req.size() == 16 ? At(req.data(), 12) : 0;
+    const bool readShape = reqCode == XFER_REQ_READ && r.length == 16 + count;
+    if (code == XFER_REPLY_ERROR) {
+        switch (r.field(4)) {
+        case XFER_E_BAD_REQUEST: case XFER_E_NO_REPLY_MEMORY: return r.length == 8 ? "" : "request error size";
+        case XFER_E_BAD_NAME: case XFER_E_OPEN:
+            return reqCode == XFER_REQ_OPEN && r.length == 12 ? "" : "open error of the wrong shape";
+        case XFER_E_SEEK: case XFER_E_READ:
+            return readShape && r.field(8) == At(req.data(), 8) ? "" : "read error of the wrong shape";
+        default: return "unknown status";
+        }
+    }
+    if (code != reqCode) return "reply code differs from the request";
+    switch (code) {
+    case XFER_REQ_OPEN: return r.length == 12 ? "" : "open reply not 12 bytes";
+    case XFER_REQ_CLOSE: return r.length == 8 && r.field(4) == 1 ? "" : "bad close reply";
+    case XFER_REQ_READ:
+        if (!readShape || count == 0) return "read reply length";
+        if (r.field(12) != Crc(r.bytes() + 16, count)) return "read checksum";
+        return r.field(8) == At(req.data(), 8) + count ? "" : "read next offset";
+    default: return "reply code";
+    }
+}
+
+TEST_F(TransferServer, FuzzedRequestsGetWellFormedReplies)
+{
+    const DWORD own = ZK_Open(path_.c_str(), ZK_OPEN_READ);
+    ASSERT_NE(own, ZK_NOFILE);
+    const std::vector<std::string> seeds = {
+        ReadRequest(own, 0, 16), ReadRequest(own, 2990, 10), ReadRequest(own, 100, 2000),
+        OpenRequest(path_), OpenRequest("\\\\machine\\" + path_), OpenRequest("C\\x"),
+        OpenRequest("//m/" + path_.substr(0, 1) + path_.substr(2)),
+        Fields({XFER_REQ_CLOSE, 0x40000000u}), Fields({258, 1, 2, 3}),
+    };
+    const char *env = std::getenv("DADA_XFER_FUZZ_COUNT");
+    const unsigned long count = env && *env ? std::strtoul(env, nullptr, 0) : 50000;
+    std::mt19937 rng(20240607);
+    std::map<std::string, unsigned> failures;
+    for (unsigned long i = 0; i < count; ++i) {
+        const std::string req = Mutate(seeds[rng() % seeds.size()], rng, seeds);
+        Reply r(req);
+        const std::string bad = Check(req, r);
+        if (!bad.empty() && failures[bad]++ == 0) ADD_FAILURE() << bad << " (case " << i << ", " << req.size() << " bytes)";
+        if (r.p && r.length == 12 && r.field(0) == XFER_REQ_OPEN) ZK_Close(r.field(4));   // a mutated name that opened
+    }
+    ZK_Close(own);
+    EXPECT_TRUE(failures.empty());
 }
 
 } // namespace

@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+#include "dada/process_object.h"
+#include "dada/served_roots.h"
+
+#include <string>
+
+namespace {
+
+// Where a path stands against the roots, whatever "." and ".." steps,
+// separators or letter case it takes; no setting serves everything.
+TEST(ServedRoots, Reach)
+{
+    using R = dada::RootReach;
+    const struct { const char *roots, *path; R reach; } cases[] = {
+        {nullptr, "C:\\any\\f", R::Inside},
+        {"C:\\pub", "C:\\pub\\f", R::Inside},          {"C:\\pub", "c:\\PUB\\sub\\f", R::Inside},
+        {"C:\\pub\\", "C:\\pub\\f", R::Inside},        {"C:\\pub", "C:\\pub", R::Inside},
+        {"C:\\pub", "C:\\pubx\\f", R::Outside},        {"C:\\pub", "C:\\pub\\..\\secret", R::Outside},
+        {"C:\\pub", "C:\\other\\..\\pub\\f", R::Inside}, {"C:\\pub", "D:\\pub\\f", R::Outside},
+        {"C:\\a;D:\\b", "D:\\b\\f", R::Inside},       {"C:\\a;D:\\b", "D:\\c\\f", R::Outside},
+        {"C:\\", "C:\\x\\f", R::Inside},               {";", "C:\\x", R::Outside},
+        {"C:\\pub", "C:/pub/f", R::Inside},             {"C:\\pub", "\\\\.\\C:\\pub\\f", R::Outside},
+        // Folders above a root: only the way to it.
+        {"C:\\a\\b", "C:\\", R::Toward},               {"C:\\a\\b", "C:\\A", R::Toward},
+        {"C:\\a\\b", "C:\\a\\b\\..", R::Toward},       {"C:\\a\\b", "C:\\ab", R::Outside},
+        {"C:\\a\\b;C:\\a", "C:\\a\\c", R::Inside},     {"D:\\x", "C:\\", R::Outside},
+    };
+    for (const auto &c : cases) {
+        SetEnvironmentVariableA(dada::kRootsVariable, c.roots);
+        EXPECT_EQ(dada::ReachOf(dada::FullPath(c.path)), c.reach) << (c.roots ? c.roots : "-") << " " << c.path;
+        EXPECT_EQ(dada::InServedRoots(c.path), c.reach == R::Inside);
+        EXPECT_EQ(dada::HasServedRoots(), c.roots != nullptr);
+    }
+    SetEnvironmentVariableA(dada::kRootsVariable, nullptr);
+}
+
+// Process objects are made once and released newest first.
+std::string g_released;
+template <char C> struct Tracked {
+    ~Tracked() { g_released += C; }
+};
+
+TEST(ProcessObject, OnceAndNewestFirst)
+{
+    EXPECT_EQ(&dada::ProcessObject<Tracked<'a'>>(), &dada::ProcessObject<Tracked<'a'>>());
+    dada::ProcessObject<Tracked<'b'>>();
+    dada::ReleaseProcessObjects();
+    EXPECT_EQ(g_released, "ba");
+}
+
+} // namespace

@@ -1,0 +1,394 @@
+// Exclusion lists: the list in memory, the check against a plain loop, and the
+// storage through the caller's procedure or a profile file.
+#include "dadada32.h"
+#include "testkit/alloccount.h"
+#include "testutil.h"
+#include <gtest/gtest.h>
+#include <cstring>
+#include <random>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace dadatest;
+
+namespace {
+
+constexpr DWORD Y = EXCLUDE_COVERED, N = EXCLUDE_NOTCOVERED;
+
+ExcludeItem MakeItem(const std::string &folder, const std::string &pattern, DWORD mask = 1, DWORD sub = 0)
+{
+    ExcludeItem item{};
+    std::strncpy(item.folder, folder.c_str(), sizeof item.folder - 1);
+    std::strncpy(item.pattern, pattern.c_str(), sizeof item.pattern - 1);
+    item.mask = mask;
+    item.subfolders = sub;
+    return item;
+}
+
+std::string Fields(const ExcludeItem &i)
+{
+    return std::string(i.folder) + "|" + i.pattern + "|" + std::to_string(i.mask) + "|" + std::to_string(i.subfolders);
+}
+
+// An open list on a profile file that does not exist; closed without saving.
+struct MemoryList {
+    EXCLUDEHANDLE h = nullptr;
+    MemoryList() { EXPECT_EQ(EXCLUDE_OK, ExcludeOpenEx(&h, "no such folder\\none.ini", nullptr)); }
+    ~MemoryList() { ExcludeClose(&h, 0); }
+    EXCLUDEHANDLE get() const { return h; }
+    DWORD Add(const ExcludeItem &item) { return ExcludeAdd(h, &item); }
+};
+
+// The list block's leading fields, which callers may rely on.
+struct ListHead { DWORD changed, capacity, count, storedCount; };
+const ListHead &Head(EXCLUDEHANDLE h) { return *static_cast<const ListHead *>(h); }
+
+TEST(ExcludeList, AddFindAndDelete)
+{
+    static const struct { const char *folder, *pattern; DWORD status; } adds[] = {
+        {"C:\\temp", "*.tmp", EXCLUDE_OK}, {"c:\\TEMP", "*.TMP", EXCLUDE_DUPLICATE}, {"C:\\temp", "", EXCLUDE_OK},
+        {"", "*.tmp", EXCLUDE_OK}, {"C:\\temp", "a|b", EXCLUDE_ILLEGALCHAR}, {"C:/te<mp", "", EXCLUDE_ILLEGALCHAR},
+        {"C:\\temp", "\x1f", EXCLUDE_ILLEGALCHAR}, {"\\\\srv\\share", "a?b*:c", EXCLUDE_OK},
+    };
+    MemoryList list;
+    DWORD count = 0;
+    for (const auto &c : adds) {
+        EXPECT_EQ(c.status, list.Add(MakeItem(c.folder, c.pattern))) << c.folder << " | " << c.pattern;
+        EXPECT_EQ(count += c.status == EXCLUDE_OK, ExcludeGetCount(list.get()));
+    }
+    ExcludeFlush(list.get());
+    // A null text finds and deletes only the item whose text is empty.
+    ExcludeItem *found = ExcludeFind(list.get(), "c:\\TEMP", nullptr);
+    EXPECT_EQ("C:\\temp||1|0", found ? Fields(*found) : "none");
+    EXPECT_EQ(nullptr, ExcludeFind(list.get(), "C:\\c", nullptr));
+    EXPECT_EQ(EXCLUDE_BADARG, ExcludeDelete(list.get(), "C:\\c", ""));
+    EXPECT_EQ(0u, Head(list.get()).changed);   // refusals leave the changed flag
+    EXPECT_EQ(EXCLUDE_OK, ExcludeDelete(list.get(), "C:\\temp", nullptr));
+    EXPECT_EQ(1u, Head(list.get()).changed);
+    EXPECT_EQ(EXCLUDE_BADARG, ExcludeDelete(list.get(), "C:\\temp", ""));
+    ExcludeItem got;
+    ASSERT_EQ(EXCLUDE_OK, ExcludeGet(list.get(), 1, &got));   // the later items moved up
+    EXPECT_EQ("|*.tmp|1|0", Fields(got));
+    EXPECT_EQ(EXCLUDE_BADARG, ExcludeGet(list.get(), ExcludeGetCount(list.get()), &got));
+    std::memset(&got, 'a', sizeof got);   // unterminated fields are cut to 260 characters
+    ASSERT_EQ(EXCLUDE_OK, list.Add(got));
+    ASSERT_EQ(EXCLUDE_OK, ExcludeGet(list.get(), ExcludeGetCount(list.get()) - 1, &got));
+    EXPECT_EQ(260u, std::strlen(got.folder));
+    EXPECT_EQ(260u, std::strlen(got.pattern));
+}
+
+TEST(ExcludeList, NullArguments)
+{
+    EXCLUDEHANDLE h = reinterpret_cast<EXCLUDEHANDLE>(1);
+    EXPECT_EQ(EXCLUDE_BADARG, ExcludeOpenEx(&h, nullptr, nullptr));
+    EXPECT_EQ(nullptr, h);
+    EXPECT_EQ(0u, ExcludeClose(&h, 1) | ExcludeClose(nullptr, 1) | ExcludeFlush(nullptr) | ExcludeGetCount(nullptr));
+    MemoryList list;
+    EXPECT_EQ(EXCLUDE_BADARG, ExcludeAdd(list.get(), nullptr));
+    EXPECT_EQ(EXCLUDE_BADARG, ExcludeDelete(nullptr, "C:\\a", ""));
+    EXPECT_EQ(EXCLUDE_BADARG, ExcludeGet(list.get(), 0, nullptr));
+    EXPECT_EQ(nullptr, ExcludeFind(nullptr, "C:\\a", nullptr));
+    EXPECT_EQ(N, ExcludeCheck(nullptr, "C:\\a", 1));
+    EXPECT_EQ(N, ExcludeCheck(list.get(), nullptr, 1));
+}
+
+// The rules the random lists below do not reach, one item per row: folder, pattern,
+// subfolders; the path (mask 1) and the answer.  Rows with a double-byte character
+// (0x5C as its trail byte is no separator) run in code page 932 only: the program runs
+// again under a Japanese locale.
+#define HYO "\x95\x5C"
+TEST(ExcludeCheck, Rules)
+{
+    static const struct { const char *folder, *pattern; DWORD sub; const char *path; DWORD expect; } rows[] = {
+        {"\\\\srv\\share", "", 0, "\\\\SRV\\Share\\x.doc", Y}, {"\\\\srv\\share", "", 0, "\\\\srv2\\share\\x", N},
+        {"\\a", "", 0, "C:\\a\\b*\\x.txt", Y},              {"\\a", "b*", 0, "C:\\a\\b*\\x.txt", N},
+        {"C:\\" HYO, "", 0, "C:\\" HYO "\\x.txt", Y},      {"C:\\" HYO, "", 0, "C:\\" HYO "x.txt", N},
+        {"", "x.txt", 0, "C:\\d\\" HYO "x.txt", N},
+    };
+    for (const auto &c : rows) {
+        if (std::strstr(c.path, HYO) && GetACP() != 932) continue;
+        MemoryList list;
+        ASSERT_EQ(EXCLUDE_OK, list.Add(MakeItem(c.folder, c.pattern, 1, c.sub)));
+        EXPECT_EQ(c.expect, ExcludeCheck(list.get(), c.path, 1)) << c.folder << " | " << c.pattern << ", path " << c.path;
+    }
+}
+#undef HYO
+
+// Odd paths get an answer, and checking allocates nothing.
+TEST(ExcludeCheck, OddPathsNeverCrashNorAllocate)
+{
+    MemoryList list;
+    for (const char *f : {"\\d", "\\\\", "\\", "C:\\x"}) ASSERT_EQ(EXCLUDE_OK, list.Add(MakeItem(f, "*.x", 1, 1)));
+    ASSERT_EQ(EXCLUDE_OK, list.Add(MakeItem(std::string(260, 'x'), "", 0x80000000u, 1)));
+    AllocationCounter counter(GetModuleHandleA("DADADA32.dll"));
+    ASSERT_GT(counter.Redirected(), 0);
+    const std::string odd[] = {"", "\\", "\\\\\\", "C:", "*", "?\\", "a\\\\\\b", std::string(1000, '\\'),
+                               "C:\\" + std::string(1000, 'a'), "C:\\" + std::string(300, '*'), "\\\\srv\\share\\*.x"};
+    for (const auto &p : odd) {
+        const DWORD r = ExcludeCheck(list.get(), p.c_str(), 0x80000001u);
+        EXPECT_TRUE(r == Y || r == N) << p;
+    }
+    EXPECT_EQ(0, counter.Count());
+}
+
+// Caller storage: serves `items`, records every call as "op:index" (a count set as
+// "5:count", a write as "1:index=folder") and fails one operation at a chosen index.
+struct Storage {
+    std::vector<ExcludeItem> items;
+    DWORD failOp, failIndex;
+    std::string calls;
+    static DWORD WINAPI Proc(UINT_PTR context, DWORD index, DWORD op, UINT_PTR data)
+    {
+        auto *s = reinterpret_cast<Storage *>(context);
+        auto *item = reinterpret_cast<ExcludeItem *>(data);
+        s->calls += (s->calls.empty() ? "" : " ") + std::to_string(op) + ":" +
+                    std::to_string(op == EXCLUDE_OP_SETCOUNT ? data : index) + (op == EXCLUDE_OP_WRITE ? "=" + std::string(item->folder) : "");
+        if (op == s->failOp && index == s->failIndex) return op == EXCLUDE_OP_OPEN ? 0 : 2;
+        if (op == EXCLUDE_OP_GETCOUNT) *reinterpret_cast<DWORD *>(data) = DWORD(s->items.size());
+        if (op == EXCLUDE_OP_READ) *item = s->items.at(index);
+        return 1;
+    }
+};
+
+// A list opened on storage holding "C:\d0".."C:\d<held-1>", its first `del` items
+// deleted, "\n" added when `add`, then closed with `save` (only exactly 1 saves).
+// The load itself is the profile's (below).
+TEST(ExcludeHook, OperationsInOrder)
+{
+    static const struct {
+        DWORD held, failOp, failIndex, status, count;   // count: items in the open list
+        const char *openCalls;
+        DWORD del, add, save;
+        const char *closeCalls;
+    } cases[] = {
+        {5, ~0u, ~0u, EXCLUDE_OK, 5, "2:0 4:0 0:0 0:1 0:2 0:3 0:4", 2, 1, 1, "5:4 1:0=C:\\d2 1:1=C:\\d3 1:2=C:\\d4 1:3=\\n 6:4 3:0"},
+        {3, ~0u, ~0u, EXCLUDE_OK, 3, "2:0 4:0 0:0 0:1 0:2", 0, 1, 2, "3:0"},
+        {3, EXCLUDE_OP_OPEN, 0, EXCLUDE_OK, 0, "2:0 4:0", 0, 0, 0, "3:0"},
+        {3, EXCLUDE_OP_READ, 1, EXCLUDE_LOADFAILED, 1, "2:0 4:0 0:0 0:1", 0, 0, 0, "3:0"},   // the list stays open
+        // A failed write stops the save; stale items go after the last write tried.
+        {5, EXCLUDE_OP_WRITE, 1, EXCLUDE_OK, 5, "2:0 4:0 0:0 0:1 0:2 0:3 0:4", 2, 0, 1, "5:3 1:0=C:\\d2 1:1=C:\\d3 6:2 6:3 6:4 3:0"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.closeCalls);
+        Storage s{{}, c.failOp, c.failIndex, {}};
+        for (DWORD i = 0; i < c.held; ++i) s.items.push_back(MakeItem("C:\\d" + std::to_string(i), "*.x"));
+        ExcludeStorageHook hook{reinterpret_cast<UINT_PTR>(&s), Storage::Proc};
+        EXCLUDEHANDLE h = nullptr;
+        EXPECT_EQ(c.status, ExcludeOpenEx(&h, "ignored.ini", &hook));
+        EXPECT_EQ(c.openCalls, std::exchange(s.calls, {}));
+        EXPECT_EQ(c.count, ExcludeGetCount(h));
+        for (DWORD i = 0; i < c.del; ++i) ASSERT_EQ(EXCLUDE_OK, ExcludeDelete(h, s.items[i].folder, "*.X"));
+        const ExcludeItem added = MakeItem("\\n", "");
+        if (c.add) ASSERT_EQ(EXCLUDE_OK, ExcludeAdd(h, &added));
+        EXPECT_EQ(0u, ExcludeClose(&h, c.save));
+        EXPECT_EQ(c.closeCalls, s.calls);
+    }
+}
+
+std::string ItemKey(int i) { return "ExcludedItem_" + std::to_string(i); }
+
+// A profile file holding `values` as its items and `count` as their number (empty:
+// how many there are), under a name of its own (profiles may be cached by name).
+std::string Profile(const TempDir &dir, const std::vector<std::string> &values, std::string count = "")
+{
+    static int serial = 0;
+    std::string body = "[ExcludedItems]\r\nNumExcludeItems=" + (count.empty() ? std::to_string(values.size()) : count);
+    int i = 0;
+    for (const auto &v : values) body += "\r\n" + ItemKey(i++) + "=" + v;
+    const std::string path = dir.file("list" + std::to_string(serial++) + ".ini");
+    EXPECT_TRUE(WriteFileBytes(path, body + "\r\n"));
+    return path;
+}
+
+TEST(ExcludeProfile, Load)
+{
+    const std::string f253(253, 'f');
+    const struct {
+        std::vector<std::string> values;
+        const char *countKey;
+        DWORD status, count;   // count: items in the open list
+        const char *first;     // the first item's fields
+    } cases[] = {
+        {{"C:\\temp|*.tmp|3|1"}, "", EXCLUDE_OK, 1, "C:\\temp|*.tmp|3|1"},
+        {{"\\x|p|-1|2x"}, "", EXCLUDE_OK, 1, "\\x|p|4294967295|2"},
+        {{"C:\\a|p|ab| +1|junk"}, "", EXCLUDE_OK, 1, "C:\\a|p|0|1"},
+        {{"C:\\temp|*.tmp|3"}, "", EXCLUDE_LOADFAILED, 0, ""},
+        {{"C:\\a|p|1|0", ""}, "", EXCLUDE_LOADFAILED, 1, "C:\\a|p|1|0"},
+        {{"C:\\a||1|0", "C:\\b||1|0"}, "5", EXCLUDE_LOADFAILED, 2, "C:\\a||1|0"},
+        {{"C:\\a||1|0", "C:\\b||1|0"}, "-1", EXCLUDE_OK, 0, ""},
+        // Only 259 characters are read back: longer values lose their separators.
+        {{std::string(300, 'f') + "|p|1|0"}, "", EXCLUDE_LOADFAILED, 0, ""},
+        {{f253 + "|p|1|0"}, "", EXCLUDE_OK, 1, "fff"},
+        // A refused stored item closes the list.
+        {{"C:\\a|p|1|0", "c:\\A|P|2|1"}, "", EXCLUDE_DUPLICATE, 0, ""},
+        {{"C:\\a|p|1|0", "C:\\<b>|p|1|0"}, "", EXCLUDE_ILLEGALCHAR, 0, ""},
+    };
+    TempDir dir;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.values[0]);
+        EXCLUDEHANDLE h = reinterpret_cast<EXCLUDEHANDLE>(1);
+        EXPECT_EQ(c.status, ExcludeOpenEx(&h, Profile(dir, c.values, c.countKey).c_str(), nullptr));
+        EXPECT_EQ(c.count, ExcludeGetCount(h));
+        EXPECT_EQ(c.status == EXCLUDE_DUPLICATE || c.status == EXCLUDE_ILLEGALCHAR, h == nullptr);
+        ExcludeItem got{};
+        if (c.count) ASSERT_EQ(EXCLUDE_OK, ExcludeGet(h, 0, &got));
+        EXPECT_EQ(c.first, Fields(got).substr(0, std::strlen(c.first)));
+        EXPECT_EQ(0u, ExcludeClose(&h, 0));
+    }
+}
+
+// Saved items replace the stored ones and stale keys go; long fields are written
+// cut (519 characters), and read back as 259 they fail the load.
+TEST(ExcludeProfile, SaveAndReopen)
+{
+    TempDir dir;
+    const std::string ini = Profile(dir, {"C:\\0||1|0", "C:\\1||1|0", "C:\\2||1|0", "C:\\3||1|0"});
+    const ExcludeItem added[] = {MakeItem("", "*.bak", 0xFFFFFFFFu, 1), MakeItem(std::string(260, 'f'), std::string(260, 'p'))};
+    EXCLUDEHANDLE h = nullptr;
+    for (const ExcludeItem &item : added) {
+        ASSERT_EQ(EXCLUDE_OK, ExcludeOpenEx(&h, ini.c_str(), nullptr));
+        for (const char *gone : {"C:\\0", "C:\\1", "C:\\2"}) ExcludeDelete(h, gone, nullptr);   // in the first round
+        ASSERT_EQ(EXCLUDE_OK, ExcludeAdd(h, &item));
+        ExcludeClose(&h, 1);
+    }
+    std::string saved;
+    for (const std::string key : {"NumExcludeItems", "ExcludedItem_0", "ExcludedItem_1", "ExcludedItem_2", "ExcludedItem_3"}) {
+        char buf[1024];
+        GetPrivateProfileStringA("ExcludedItems", key.c_str(), "<none>", buf, sizeof buf, ini.c_str());
+        saved += std::string(buf) + "\n";
+    }
+    EXPECT_EQ("3\nC:\\3||1|0\n|*.bak|-1|1\n" + std::string(260, 'f') + "|" + std::string(258, 'p') + "\n<none>\n", saved);
+    EXPECT_EQ(EXCLUDE_LOADFAILED, ExcludeOpenEx(&h, ini.c_str(), nullptr));
+    ExcludeClose(&h, 0);
+}
+
+// 100 000 stored items load whole, in order, the capacity growing by ten (from ten).
+TEST(ExcludeProfile, LargeProfile)
+{
+    constexpr int kItems = 100000;
+    TempDir dir;
+    std::vector<std::string> values;
+    for (int i = 0; i < kItems; ++i) values.push_back("C:\\data\\f" + std::to_string(i) + "|*.t" + std::to_string(i % 7) + "|1|0");
+    EXCLUDEHANDLE h = nullptr;
+    ASSERT_EQ(EXCLUDE_OK, ExcludeOpenEx(&h, Profile(dir, values).c_str(), nullptr));
+    EXPECT_EQ(DWORD(kItems), ExcludeGetCount(h));
+    EXPECT_EQ(DWORD(kItems + 10), Head(h).capacity);
+    ExcludeItem got;
+    ASSERT_EQ(EXCLUDE_OK, ExcludeGet(h, kItems - 1, &got));
+    EXPECT_EQ(values.back(), Fields(got));
+    ExcludeClose(&h, 0);
+}
+
+// Random values and counts: an answer the list allows, and a list only when it is open.
+TEST(ExcludeProfile, GarbageFilesNeverCrash)
+{
+    TempDir dir;
+    std::mt19937 rng(12345);
+    const char alphabet[] = "|||0123456789-+ abc\\:*?\r\n=[]ExcludedItems_";
+    for (int round = 0; round < 100; ++round) {
+        std::vector<std::string> values(1 + rng() % 6);
+        for (auto &v : values)
+            for (unsigned n = rng() % 300; n; --n) v += alphabet[rng() % (sizeof alphabet - 1)];
+        EXCLUDEHANDLE h = nullptr;
+        const DWORD status = ExcludeOpenEx(&h, Profile(dir, values, std::to_string(int(rng() % 8) - 1)).c_str(), nullptr);
+        const bool refused = status == EXCLUDE_DUPLICATE || status == EXCLUDE_ILLEGALCHAR;
+        ASSERT_TRUE(status == EXCLUDE_OK || status == EXCLUDE_LOADFAILED || refused) << status;
+        EXPECT_EQ(refused, h == nullptr);
+        ExcludeCheck(h, "C:\\abc\\x.tmp", 0xFFFFFFFFu);
+        ExcludeClose(&h, 0);
+    }
+}
+
+} // namespace
+
+// The check written the plain way, item after item, with the exported path
+// functions: the path split again for every item, folders cut into element
+// lists by hand.  Random lists and paths must get the same answers.
+namespace plain {
+
+void Split(const std::string &path, std::string &folder, std::string &name)
+{
+    char copy[261] = {};
+    std::strncpy(copy, path.c_str(), 260);
+    folder.clear();
+    name = copy;
+    if (char *wild = NameHasWildcards(copy)) {
+        size_t at = size_t(wild - copy) + 1;
+        while (at > 0 && copy[at - 1] != '\\') --at;
+        if (at-- == 0) return;
+        folder.assign(copy, at <= 2 && copy[0] == '\\' ? 2 : at);
+        name = copy + at + 1;
+    } else if (std::strchr(copy, '\\')) {
+        char file[261] = {};
+        NameReturnFile(copy, file);
+        name = file;
+        NameStripFile(copy);
+        folder = copy;
+        if (folder.size() == 2 && folder[1] == ':') folder += '\\';
+    }
+}
+
+std::vector<std::string> Elements(const std::string &folder)   // up to the first empty one
+{
+    std::vector<std::string> out;
+    std::istringstream in(folder);
+    for (std::string e; std::getline(in, e, '\\') && !e.empty();) out.push_back(e);
+    return out;
+}
+
+bool Covers(const ExcludeItem &item, const std::string &path)
+{
+    std::string pf, pn, f = item.folder, p = item.pattern;
+    Split(path, pf, pn);
+    if (f.empty() || pf.empty()) return !p.empty() && !pn.empty() && NameWildcardMatch(p.c_str(), pn.c_str());
+    if (f[0] == '\\') {
+        f.erase(0, f.size() > 1 && f[1] == '\\' ? 2 : 1);
+        if (pf.rfind("\\\\", 0) == 0) pf.erase(0, 2);
+        else if (pf.size() > 3 && pf[1] == ':' && pf[2] == '\\') pf.erase(0, 3);
+    }
+    auto want = Elements(f), have = Elements(pf);
+    size_t i = 0, j = 0;
+    if (!have.empty())
+        while (i < want.size()) {
+            if (_stricmp(want[i].c_str(), have[j].c_str()) != 0) return false;
+            ++i;
+            if (++j == have.size()) break;
+        }
+    if (i < want.size()) return false;
+    if (j < have.size() && !item.subfolders) return false;
+    return p.empty() || pn.empty() || NameWildcardMatch(p.c_str(), pn.c_str());
+}
+
+} // namespace plain
+
+TEST(ExcludeCheck, SameAsThePlainLoopOnRandomLists)
+{
+    std::mt19937 rng(15);
+    auto pick = [&](std::initializer_list<const char *> from) { return std::string(from.begin()[rng() % from.size()]); };
+    auto folder = [&] {
+        std::string f = pick({"", "", "C:", "c:", "D:", "\\", "\\\\", "\\\\srv", "x"});
+        for (unsigned depth = rng() % 4; depth; --depth) f += "\\" + pick({"temp", "TEMP", "a", "b", "", "sub"});
+        return f;
+    };
+    auto name = [&] { return pick({"", "a.txt", "b.tmp", "readme", "x.doc", "*.tmp", "a?.txt", "a.*"}); };
+    const char *patterns[] = {"", "", "*.tmp", "a*", "*.*", "?.txt;*.doc", "readme", "*"};
+    for (int list = 0; list < 60; ++list) {
+        MemoryList l;
+        std::vector<ExcludeItem> items;
+        for (unsigned n = rng() % 8; n; --n) {
+            ExcludeItem item = MakeItem(folder(), patterns[rng() % 8], 1 + rng() % 3, rng() % 2);
+            if (l.Add(item) == EXCLUDE_OK) items.push_back(item);
+        }
+        for (int k = 0; k < 200; ++k) {
+            std::string path = folder();
+            if (rng() % 4) path += (path.empty() ? "" : "\\") + name();
+            const DWORD mask = rng() % 4;
+            DWORD want = N;
+            for (const auto &item : items)
+                if ((item.mask & mask) && plain::Covers(item, path)) { want = Y; break; }
+            ASSERT_EQ(want, ExcludeCheck(l.get(), path.c_str(), mask)) << "list " << list << ", path " << path;
+        }
+    }
+}
