@@ -1,13 +1,9 @@
-// A machine whose RPC service answers folder reads from a script, to put
-// replies before the browser that a real server never sends.  The folder
-// named in the search path picks the script:
-//   BADTYPE     a folder, an entry with type byte 9, one more folder
+// A machine whose RPC service answers folder reads with replies a real
+// server never sends; the folder named in the search path picks them:
 //   EMPTYBATCH  two folders and a continuation, then an empty batch that
 //               still promises more, then (never asked) a third folder
 //   STUCK       one folder and the continuation it was given
 //   any other   the call fails (RPC_E_NOT_FOUND)
-// The volume read answers C:\ and D:\.
-//   script_peer --name NAME --listen ADDR:PORT --port-file F --stop-file F
 #include "callwire.h"
 #include "zuredu.h"
 
@@ -32,26 +28,20 @@ void AddList(Message &m, const std::vector<std::string> &entries)
     m.args.push_back({RPC_ARG_BYTES, std::move(bytes)});
 }
 
-bool Has(const std::string &path, const char *folder)
-{
-    return path.find(std::string("\\") + folder + "\\") != std::string::npos;
-}
-
 Message Folder(const std::string &path, DWORD at)
 {
     Message m{{RPC_OK}, {}};
     DWORD next = RPC_CONTINUATION_DONE;
     std::vector<std::string> entries;
-    if (Has(path, "BADTYPE")) {
-        entries = {"\x02" "before", "\x09" "bad", "\x02" "after"};
-    } else if (Has(path, "EMPTYBATCH")) {
-        if (at == 0) entries = {"\x02" "one", "\x02" "two"}, next = 5;
-        else if (at == 5) next = 9;
-        else entries = {"\x02" "three"};
-    } else if (Has(path, "STUCK")) {
-        entries = {"\x02" "again"}, next = at;
+    if (path.find("\\EMPTYBATCH\\") != std::string::npos) {
+        next = at == 0 ? 5 : at == 5 ? 9 : RPC_CONTINUATION_DONE;
+        if (at == 0) entries = {"\x02" "one", "\x02" "two"};
+        if (at == 9) entries = {"\x02" "three"};
+    } else if (path.find("\\STUCK\\") != std::string::npos) {
+        entries = {"\x02" "again"};
+        next = at;
     } else if (path.size() > 5 && path.compare(path.size() - 5, 5, "\\\\*.*") == 0) {   // a drive
-        entries = {"\x02" "BADTYPE", "\x02" "EMPTYBATCH", "\x02" "STUCK", "\x02" "FAILS"};
+        entries = {"\x02" "EMPTYBATCH", "\x02" "STUCK", "\x02" "FAILS"};
     } else {
         m.head[0] = RPC_E_NOT_FOUND;
         return m;
@@ -67,7 +57,7 @@ DWORD WINAPI Handler(DWORD, void *request, DWORD length, void **reply, DWORD *re
     if (Decode({static_cast<const BYTE *>(request), length}, 3, call)) {
         if (call.head[0] == RPC_PROC_READ_VOLUMES) {
             answer.head[0] = RPC_OK;
-            AddList(answer, {"C:\\", "D:\\"});
+            AddList(answer, {"C:\\"});
         } else if (call.head[0] == RPC_PROC_READ_DIRECTORY && call.args.size() == 6) {
             const std::string path(call.args[1].bytes.begin(), call.args[1].bytes.end());
             answer = Folder(path.c_str(), call.args[4].number());

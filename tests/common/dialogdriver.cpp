@@ -2,17 +2,16 @@
 
 namespace dadatest {
 
-namespace {
 constexpr DWORD kPollMs = 20;
-}
 
-bool IsDialog(HWND w)
+static bool IsDialog(HWND w)
 {
     char cls[16];
     return GetClassNameA(w, cls, sizeof cls) && lstrcmpA(cls, "#32770") == 0;
 }
 
-std::vector<HWND> ProcessDialogs()
+// The visible dialogs of this process, newest first.
+static std::vector<HWND> ProcessDialogs()
 {
     std::vector<HWND> found;
     EnumWindows([](HWND w, LPARAM p) -> BOOL {
@@ -37,16 +36,11 @@ std::string TextOf(HWND window)
     return text;
 }
 
-std::string ItemText(HWND dialog, int id) { return TextOf(GetDlgItem(dialog, id)); }
-
 std::string TreeItemText(HWND tree, HTREEITEM item, int *image, int *selected, bool *children)
 {
     char text[300] = "";
-    TVITEMA t{};
-    t.mask = TVIF_HANDLE | TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN;
-    t.hItem = item;
-    t.pszText = text;
-    t.cchTextMax = sizeof text;
+    const UINT mask = TVIF_HANDLE | TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_CHILDREN;
+    TVITEMA t{mask, item, 0, 0, text, sizeof text, 0, 0, 0, 0};
     if (!item || !SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&t))) return "";
     if (image) *image = t.iImage;
     if (selected) *selected = t.iSelectedImage;
@@ -56,31 +50,27 @@ std::string TreeItemText(HWND tree, HTREEITEM item, int *image, int *selected, b
 
 bool WaitUntil(const std::function<bool()> &done, DWORD ms)
 {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start >= ms) return done();
-        Sleep(kPollMs);
-    }
-    return true;
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(kPollMs))
+        if (done()) return true;
+    return done();
 }
 
-DialogDriver::DialogDriver(std::vector<Step> steps, DWORD timeoutMs)
+DialogDriver::DialogDriver(std::vector<std::function<void(HWND dialog)>> steps, DWORD timeoutMs)
     : steps_(std::move(steps)), deadline_(GetTickCount() + timeoutMs)
 {
     stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
 }
 
-DialogDriver::~DialogDriver() { finish(); }
-
-void DialogDriver::finish()
+bool DialogDriver::finish()
 {
-    if (!thread_) return;
+    if (!thread_) return !timedOut_;
     SetEvent(stop_);
     WaitForSingleObject(thread_, INFINITE);
     CloseHandle(thread_);
     CloseHandle(stop_);
     thread_ = stop_ = nullptr;
+    return !timedOut_;
 }
 
 DWORD DialogDriver::remaining() const
@@ -89,22 +79,16 @@ DWORD DialogDriver::remaining() const
     return left > 0 ? DWORD(left) : 0;
 }
 
-HWND DialogDriver::waitForDialog(HWND previous)
-{
-    while (remaining()) {
-        for (HWND w : ProcessDialogs())
-            if (w != previous) return w;
-        if (WaitForSingleObject(stop_, kPollMs) == WAIT_OBJECT_0) return nullptr;
-    }
-    return nullptr;
-}
-
 DWORD WINAPI DialogDriver::Run(void *self)
 {
     auto &d = *static_cast<DialogDriver *>(self);
     HWND previous = nullptr;
     for (auto &step : d.steps_) {
-        HWND dialog = d.waitForDialog(IsWindow(previous) ? previous : nullptr);
+        HWND dialog = nullptr;
+        while (!dialog && d.remaining() && WaitForSingleObject(d.stop_, kPollMs) == WAIT_TIMEOUT) {
+            for (HWND w : ProcessDialogs())
+                if (!dialog && w != previous) dialog = w;
+        }
         DWORD_PTR answer;   // the dialog has filled itself once its thread answers
         if (!dialog || !SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, d.remaining(), &answer)) break;
         step(dialog);
