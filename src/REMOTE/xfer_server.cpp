@@ -36,25 +36,25 @@ public:
         EnterCriticalSection(&lock_);
         auto oldest = named_.end();
         for (auto it = named_.begin(); it != named_.end();) {
-            if (now - it->second > kPeerFileIdleMs) {
+            if (now - it->second.when > kPeerFileIdleMs) {
                 ZK_Close(it->first);
                 it = named_.erase(it);
                 continue;
             }
-            if (oldest == named_.end() || it->second < oldest->second) oldest = it;
+            if (oldest == named_.end() || it->second.order < oldest->second.order) oldest = it;
             ++it;
         }
         if (named_.size() >= kMostPeerFiles) {
             ZK_Close(oldest->first);
             named_.erase(oldest);
         }
-        named_[handle] = now;
+        named_[handle] = {now, ++uses_};
         LeaveCriticalSection(&lock_);
     }
     void named(DWORD handle)
     {
         EnterCriticalSection(&lock_);
-        if (auto it = named_.find(handle); it != named_.end()) it->second = GetTickCount64();
+        if (auto it = named_.find(handle); it != named_.end()) it->second = {GetTickCount64(), ++uses_};
         LeaveCriticalSection(&lock_);
     }
     void closed(DWORD handle)
@@ -65,8 +65,13 @@ public:
     }
 
 private:
+    struct LastNamed {
+        ULONGLONG when;    // tick count
+        ULONGLONG order;   // among all namings: ticks are too coarse to tell the oldest
+    };
     CRITICAL_SECTION lock_;
-    std::unordered_map<DWORD, ULONGLONG> named_;   // handle -> when a request last named it
+    std::unordered_map<DWORD, LastNamed> named_;   // handle -> when a request last named it
+    ULONGLONG uses_ = 0;
 };
 
 PeerFiles &Opened() { return ProcessObject<PeerFiles>(); }
