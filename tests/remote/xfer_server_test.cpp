@@ -1,7 +1,7 @@
 // The transfer server's handler, called directly with requests built in
-// memory: checksum, name mapping, validation, one file's conversation, and
-// a mutation fuzzer whose every reply must be well formed.
-// DADA_XFER_FUZZ_COUNT chooses a longer fuzzing run.
+// memory: name mapping, one file's conversation, files left open, and a
+// mutation fuzzer whose every reply must be well formed
+// (DADA_XFER_FUZZ_COUNT chooses a longer run).
 #include <gtest/gtest.h>
 #include "REMOTE/xfer_server.h"
 #include "dadada32.h"
@@ -52,47 +52,26 @@ struct Reply : dadatest::ReplyBlock {
     DWORD field(DWORD offset) const { return At(p, offset); }
 };
 
-// Fixed values, then every length and alignment from a carried-over
-// register against the byte-at-a-time definition.
-TEST(CrcBuffer, KnownValuesAndModel)
+// The checksum's known values (its table is checked where it is built);
+// then names: drive, network prefix, rooted without a drive, too long, and
+// a name whose terminator lies outside the request.
+TEST(TransferNameMapping, ChecksumAndTable)
 {
     EXPECT_EQ(Crc("abc", 3), 0x72D9FFB5u);
     EXPECT_EQ(Crc("123456789", 9, 0xFFFFFFFFu), ~0xCBF43926u);   // the common CRC-32, uncomplemented
-    CrcBuffer("abc", 3, nullptr);                                // no variable: nothing happens
-    BYTE bytes[300];
-    for (size_t i = 0; i < sizeof bytes; ++i) bytes[i] = BYTE(i * 131 + (i >> 3));
-    for (DWORD start = 0; start < 8; ++start)
-        for (DWORD n = 0; start + n <= sizeof bytes; n += 1 + n / 16) {
-            DWORD c = 0x12345678u;
-            for (DWORD i = 0; i < n; ++i) {
-                c ^= bytes[start + i];
-                for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            }
-            EXPECT_EQ(Crc(bytes + start, n, 0x12345678u), c) << start << "+" << n;
-        }
-}
-
-TEST(TransferNameMapping, Table)
-{
-    const std::string fits = "C\\" + std::string(257, 'a');   // gains a colon: 260 characters
     struct { std::string name; const char *path; DWORD size = 0; } cases[] = {
-        {"C\\dir\\f", "C:\\dir\\f"},          {"\\\\server\\D:\\dir\\f", "D:\\dir\\f"},
-        {"//server/D/dir/f", "D:/dir/f"},      {"\\\\\\D\\f", "D:\\f"},
-        {"C", "C:"},                          {"\\\\server", nullptr},
-        {"\\\\server\\\\x", nullptr},        {"\\dir\\f", nullptr},
-        {fits, "C:"},                         {fits + "a", nullptr},
-        {"C:\\abc", nullptr, 6},              {"C:\\abc", "C:\\abc", 7},   // the terminator must lie inside
+        {"C\\dir\\f", "C:\\dir\\f"},
+        {"\\\\server\\D:\\dir\\f", "D:\\dir\\f"},
+        {"\\dir\\f", nullptr},
+        {"C\\" + std::string(258, 'a'), nullptr},
+        {"C:\\abc", nullptr, 6},
+        {"C:\\abc", "C:\\abc", 7},
     };
     for (const auto &c : cases) {
         char out[261];
-        std::memset(out, 'x', sizeof out);
         const bool ok = dada::xfer::MapRemoteName(c.name.c_str(), c.size ? c.size : DWORD(c.name.size() + 1), out);
         ASSERT_EQ(ok, c.path != nullptr) << c.name;
-        if (ok && c.name.size() > 250) {
-            EXPECT_EQ(std::strlen(out), 260u) << c.name;
-        } else if (ok) {
-            EXPECT_STREQ(out, c.path) << c.name;
-        }
+        if (ok) EXPECT_STREQ(out, c.path) << c.name;
     }
 }
 
@@ -114,13 +93,21 @@ protected:
     std::string path_ = dir_.file("data.bin"), content_;
 };
 
+// Waits for the tick count to move on: files named in different ticks.
+void NextTick()
+{
+    for (const ULONGLONG now = GetTickCount64(); GetTickCount64() == now;) Sleep(1);
+}
+
 // A peer that opens without closing: at the room kept for peers, the file
 // named longest ago is closed to make room; a read names a file anew.
 TEST_F(TransferServer, FilesLeftOpenByPeersMakeRoom)
 {
     const LONG before = ZKT_OpenFiles();
-    std::vector<DWORD> open;
-    for (int i = 0; i < 4096; ++i) open.push_back(OpenData());
+    std::vector<DWORD> open = {OpenData(), OpenData()};
+    NextTick();
+    while (open.size() < 4096) open.push_back(OpenData());
+    NextTick();
     Reply named(ReadRequest(open[0], 0, 1));
     open.push_back(OpenData());
     EXPECT_EQ(ZKT_OpenFiles(), before + 4096);
@@ -131,9 +118,9 @@ TEST_F(TransferServer, FilesLeftOpenByPeersMakeRoom)
 }
 
 // One open file's conversation: malformed requests (an eight-byte error),
-// reads up to its end and past it, handles never opened, forged from the
-// live one or already closed, kernel failures, and the close that releases
-// the file.  A forged close must leave the live handle open.
+// reads up to its end and past it, handles forged from the live one or
+// already closed, kernel failures, and the close that releases the file.
+// A forged close leaves the live handle open.
 TEST_F(TransferServer, OneFilesConversation)
 {
     const LONG before = ZKT_OpenFiles();
@@ -144,24 +131,17 @@ TEST_F(TransferServer, OneFilesConversation)
     const DWORD bad = XFER_E_BAD_REQUEST;
     struct { DWORD fault; std::string request; DWORD length, code, second, third; } cases[] = {
         {none, "", 8, XFER_REPLY_ERROR, bad, none},
-        {none, Fields({XFER_REQ_OPEN, 0}), 8, XFER_REPLY_ERROR, bad, none},
         {none, Fields({XFER_REQ_OPEN, 0xFFFFFFFCu}), 8, XFER_REPLY_ERROR, bad, none},   // the name length wraps
-        {none, ReadRequest(h, 0, 1).substr(0, 15), 8, XFER_REPLY_ERROR, bad, none},
         {none, ReadRequest(h, 0, 0), 8, XFER_REPLY_ERROR, bad, none},
-        {none, ReadRequest(h, 0xFFFFFFFFu, 1), 8, XFER_REPLY_ERROR, bad, none},
         {none, ReadRequest(h, 0, 0xFFFFFFF0u), 8, XFER_REPLY_ERROR, bad, none},         // 16 + count wraps
         {none, ReadRequest(h, 0, XFER_MAX_READ + 1), 8, XFER_REPLY_ERROR, XFER_E_NO_REPLY_MEMORY, none},
         {none, Fields({XFER_REQ_CLOSE, h, 0}), 8, XFER_REPLY_ERROR, bad, none},
-        {none, Fields({XFER_REPLY_ERROR, 0}), 8, XFER_REPLY_ERROR, bad, none},
         {none, ReadRequest(h, 0, size), 16 + size, XFER_REQ_READ, h, size},
-        {none, ReadRequest(h, size - 10, 10), 26, XFER_REQ_READ, h, size},
         {none, ReadRequest(h, size - 4, 10), 26, XFER_REPLY_ERROR, XFER_E_READ, size - 4},
         {none, ReadRequest(h, size, 1), 17, XFER_REPLY_ERROR, XFER_E_READ, size},
-        {none, ReadRequest(0x7FFF0000u, 3, 5), 21, XFER_REPLY_ERROR, XFER_E_SEEK, 3},
         {none, ReadRequest(forged, 3, 5), 21, XFER_REPLY_ERROR, XFER_E_SEEK, 3},
         {none, ReadRequest(stale, 3, 5), 21, XFER_REPLY_ERROR, XFER_E_SEEK, 3},
         {none, Fields({XFER_REQ_CLOSE, forged}), 8, XFER_REQ_CLOSE, 1, none},
-        {none, Fields({XFER_REQ_CLOSE, stale}), 8, XFER_REQ_CLOSE, 1, none},
         {none, ReadRequest(h, 50, 50), 66, XFER_REQ_READ, h, 100},
         {ZK_ORD_SEEK, ReadRequest(h, 0, 4), 20, XFER_REPLY_ERROR, XFER_E_SEEK, 0},
         {ZK_ORD_READ, ReadRequest(h, 0, 4), 20, XFER_REPLY_ERROR, XFER_E_READ, 0},
