@@ -53,8 +53,10 @@ protected:
     {
         delta_ = new Machine("DELTA", {"zuredu_peer.exe", "--rpc", "on"});
         tree_ = new dadatest::TempDir;
-        for (int i = 0; i < 150; ++i)
-            dadatest::WriteFileBytes(tree_->file("document_" + std::to_string(1000 + i) + (i % 3 ? ".txt" : ".log")), "x");
+        for (int i = 0; i < 150; ++i) {
+            const std::string name = "document_" + std::to_string(1000 + i) + (i % 3 ? ".txt" : ".log");
+            dadatest::WriteFileBytes(tree_->file(name), "x");
+        }
         dadatest::WriteFileBytes(tree_->file("README"), "y");
         for (const char *d : {"alpha", "beta.txt", "gamma"}) CreateDirectoryA(tree_->file(d).c_str(), nullptr);
     }
@@ -103,11 +105,9 @@ protected:
         return seen;
     }
 
-    static Machine *delta_;
-    static dadatest::TempDir *tree_;
+    static inline Machine *delta_;
+    static inline dadatest::TempDir *tree_;
 };
-Machine *RemoteCalls::delta_ = nullptr;
-dadatest::TempDir *RemoteCalls::tree_ = nullptr;
 
 // Every name once, in batches that fill the room; patterns keep every
 // folder; an empty folder comes in one batch.

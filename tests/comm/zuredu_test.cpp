@@ -206,10 +206,9 @@ protected:
                RecvAll(s, reply, sizeof reply) &&
                std::memcmp(reply + z::kHeaderSize, body, sizeof body) == 0;
     }
-    static Machine *beta_;
+    static inline Machine *beta_;
     DWORD conn_ = 0;
 };
-Machine *TwoMachines::beta_ = nullptr;
 
 // Replies from none to the largest, failures on the serving side that come
 // back as statuses on a connection that still works, and a time-out whose

@@ -81,10 +81,9 @@ protected:
         EXPECT_EQ(g_calls.load(), callback ? 1u : 0u);
         return g_status;
     }
-    static Machine *server_;
+    static inline Machine *server_;
     TempDir dir_;
 };
-Machine *Retrieve::server_;
 
 // Sizes around the chunk, and damaged replies asked for again up to five
 // times: open, one read per chunk plus one per damaged reply, close (which
