@@ -172,13 +172,11 @@ TEST_F(RemoteCalls, ServedRootsBoundWhatIsListed)
     ASSERT_TRUE(echo.running());
     echo.useHosts();
 
-    const CallDescriptor volumes = RPC_DESCRIPTOR_READ_VOLUMES;
-    std::vector<BYTE> bytes(RPC_PACKET_SIZE(&volumes));
-    auto *pk = reinterpret_cast<CallPacket *>(bytes.data());
+    Packet volumes("ECHO", "", nullptr, 0);
+    volumes.d = RPC_DESCRIPTOR_READ_VOLUMES;
+    CallPacket *pk = volumes.p();
     DWORD zero = 0, most = 64;
     void *in[] = {&zero, &most}, *out[] = {&pk->replyCount, pk->replyList};
-    pk->server = "ECHO";
-    pk->descriptor = &volumes;
     std::memcpy(pk->in, in, sizeof in);
     std::memcpy(pk->out, out, sizeof out);
     ASSERT_EQ(RPC_SendCall(pk), RPC_OK);
