@@ -1,6 +1,6 @@
 // Remote calls to another process acting as a machine: folders read in
-// batches that never overrun their room, and calls that fail whole.
-// (Volume names and the browser's use of both are the browser tests'.)
+// batches that never overrun their room, calls that fail whole, and served
+// roots that bound what is listed.
 #include "machine.h"
 #include "zarov.h"
 
@@ -16,60 +16,36 @@ using dadatest::Machine;
 
 namespace {
 
-const CallDescriptor kVolumes = RPC_DESCRIPTOR_READ_VOLUMES, kDirectory = RPC_DESCRIPTOR_READ_DIRECTORY;
 constexpr size_t kCanary = 64;
 
-// A zeroed call packet for `d`, followed by canary bytes that no call may touch.
+// A folder-reading call packet for `search` and `pattern` (with `room`
+// bytes for the list), followed by canary bytes that no call may touch.
 struct Packet {
-    Packet(const CallDescriptor &d, const char *server) : bytes(RPC_PACKET_SIZE(&d) + kCanary, 0), room(d.replySize - 4)
+    Packet(const char *server, const std::string &search, const char *pattern, DWORD mode, DWORD room = 2048)
+        : d(RPC_DESCRIPTOR_READ_DIRECTORY), search(search), pattern(pattern ? pattern : "")
     {
-        std::memset(bytes.data() + RPC_PACKET_SIZE(&d), 0xCC, kCanary);
+        d.replySize = room;
+        bytes.assign(RPC_PACKET_SIZE(&d) + kCanary, 0xCC);
+        std::memset(bytes.data(), 0, RPC_PACKET_SIZE(&d));
         p()->server = server;
         p()->descriptor = &d;
+        args = {DWORD(search.size() + 1), pattern ? DWORD(this->pattern.size() + 1) : 0, mode};
+        void *in[] = {&args[0], this->search.data(), &args[1], this->pattern.data(), &cont, &args[2]};
+        void *out[] = {&cont, &p()->replyCount, p()->replyList};
+        std::memcpy(p()->in, in, sizeof in);
+        std::memcpy(p()->out, out, sizeof out);
     }
     CallPacket *p() { return reinterpret_cast<CallPacket *>(bytes.data()); }
-    BYTE *list() { return p()->replyList; }
     bool canaryIntact() const
     {
         return std::all_of(bytes.end() - kCanary, bytes.end(), [](BYTE b) { return b == 0xCC; });
     }
-    // The folder-reading call's arguments, pointing into `args`.
-    void directory(const std::string &search, const char *pattern, DWORD mode, DWORD &cont, DWORD lenAdjust = 0)
-    {
-        args = {DWORD(search.size() + 1) + lenAdjust, pattern ? DWORD(std::strlen(pattern) + 1) : 0, mode};
-        void *in[] = {&args[0], const_cast<char *>(search.c_str()), &args[1],
-                      const_cast<char *>(pattern ? pattern : ""), &cont, &args[2]};
-        std::memcpy(p()->in, in, sizeof in);
-        p()->out[0] = &cont;
-        p()->out[1] = &p()->replyCount;
-        p()->out[2] = list();
-    }
-    std::vector<BYTE> bytes;
-    DWORD room;
+    CallDescriptor d;
+    std::string search, pattern;
     std::vector<DWORD> args;
+    DWORD cont = 0;
+    std::vector<BYTE> bytes;
 };
-
-// Parses a name list as the browser does (a type byte before each name);
-// fails the test on a malformed one.  Answers name -> type.
-std::multimap<std::string, int> ParseList(const BYTE *list, DWORD count, DWORD room)
-{
-    std::multimap<std::string, int> out;
-    EXPECT_LE(count, room);
-    EXPECT_GE(count, 2u);
-    DWORD at = 0;
-    while (at < count && list[at] != 0) {
-        const int type = list[at++];
-        const DWORD start = at;
-        while (at < count && list[at]) ++at;
-        if (at >= count) {
-            ADD_FAILURE() << "a name runs past the byte count";
-            return out;
-        }
-        out.emplace(std::string(reinterpret_cast<const char *>(list + start), at++ - start), type);
-    }
-    EXPECT_EQ(out.empty() ? 2u : at + 1, count);   // the list ends at its empty entry, the count right after it
-    return out;
-}
 
 class RemoteCalls : public ::testing::Test {
 protected:
@@ -77,12 +53,11 @@ protected:
     {
         delta_ = new Machine("DELTA", {"zuredu_peer.exe", "--rpc", "on"});
         tree_ = new dadatest::TempDir;
-        for (int i = 0; i < 600; ++i) {
-            char name[64];
-            std::snprintf(name, sizeof name, "document_%04d_with_a_longer_name.%s", i, i % 3 ? "txt" : "log");
+        for (int i = 0; i < 150; ++i) {
+            const std::string name = "document_" + std::to_string(1000 + i) + (i % 3 ? ".txt" : ".log");
             dadatest::WriteFileBytes(tree_->file(name), "x");
         }
-        for (const char *n : {"data.bin", "README"}) dadatest::WriteFileBytes(tree_->file(n), "y");
+        dadatest::WriteFileBytes(tree_->file("README"), "y");
         for (const char *d : {"alpha", "beta.txt", "gamma"}) CreateDirectoryA(tree_->file(d).c_str(), nullptr);
     }
     static void TearDownTestSuite()
@@ -96,104 +71,93 @@ protected:
         delta_->useHosts();
     }
 
-    // Reads a whole folder, every batch checked; answers name -> type.
+    // Reads a whole folder, every batch checked (a well-formed list of type
+    // byte and name, cut only when the next name does not fit); answers
+    // name -> type.
     std::multimap<std::string, int> ReadFolder(const std::string &search, const char *pattern, DWORD mode,
-                                               const CallDescriptor &d, int &batches, const char *server = "DELTA")
+                                               int &batches, DWORD room = 2048, const char *server = "DELTA")
     {
         std::multimap<std::string, int> seen;
         DWORD cont = 0;
         for (batches = 0; cont != RPC_CONTINUATION_DONE && batches < 1000 && !HasFailure(); ++batches) {
-            Packet pk(d, server);
-            pk.directory(search, pattern, mode, cont);
-            const DWORD before = cont;
+            Packet pk(server, search, pattern, mode, room);
+            pk.cont = cont;
             EXPECT_EQ(RPC_SendCall(pk.p()), RPC_OK);
             EXPECT_TRUE(pk.canaryIntact());
-            seen.merge(ParseList(pk.list(), pk.p()->replyCount, pk.room));
-            if (cont != RPC_CONTINUATION_DONE) {
-                EXPECT_GT(cont, before);
-                EXPECT_GT(pk.p()->replyCount, pk.room - 64) << "a batch is cut only when the next name does not fit";
+            const BYTE *list = pk.p()->replyList;
+            const DWORD count = pk.p()->replyCount;
+            EXPECT_LE(count, room - 4);
+            DWORD at = 0;
+            while (at < count && count <= room - 4 && list[at]) {
+                const char *name = reinterpret_cast<const char *>(list + at + 1);
+                const size_t length = strnlen(name, count - at - 1);
+                if (at + 1 + length >= count) break;   // a name that runs past the byte count
+                seen.emplace(name, list[at]);
+                at += DWORD(length) + 2;
             }
+            EXPECT_EQ(at ? at + 1 : 2u, count) << "the list ends at its empty entry";
+            if (pk.cont != RPC_CONTINUATION_DONE) {
+                EXPECT_GT(pk.cont, cont);
+                EXPECT_GT(count, room - 4 - 64) << "a batch is cut only when the next name does not fit";
+            }
+            cont = pk.cont;
         }
         return seen;
     }
 
-    static Machine *delta_;
-    static dadatest::TempDir *tree_;
+    static inline Machine *delta_;
+    static inline dadatest::TempDir *tree_;
 };
-Machine *RemoteCalls::delta_ = nullptr;
-dadatest::TempDir *RemoteCalls::tree_ = nullptr;
 
-// Every name once, in batches that fill the room (the default one, and a
-// smaller one that must never be overrun); patterns keep every folder.
+// Every name once, in batches that fill the room; patterns keep every
+// folder; an empty folder comes in one batch.
 TEST_F(RemoteCalls, AFolderComesInBatchesThatFitTheRoom)
 {
-    struct { const char *pattern; DWORD mode, replySize; size_t files; int batches; } cases[] = {
-        {nullptr, 0, 2048, 602, 4},            // "." and ".." among the 5 folders
-        // The product matcher: "README.*" does not take README (no dot), as locally.
-        {"*.txt;README.*", 0, 2048, 400, 4}, {"*.log", RPC_MODE_FOLDERS_ONLY, 2048, 0, 1},
-        {nullptr, 0, 300, 602, 61},
+    struct { const char *pattern; DWORD mode, room; size_t files; int batches; } cases[] = {
+        {"*.txt;README.*", 0, 2048, 100, 1},   // the product matcher: "README.*" does not take README
+        {"*.log", RPC_MODE_FOLDERS_ONLY, 2048, 0, 1},
+        {nullptr, 0, 300, 151, 10},            // "." and ".." among the 5 folders
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(std::string(c.pattern ? c.pattern : "(none)") + " mode " + std::to_string(c.mode) +
-                     " room " + std::to_string(c.replySize));
-        CallDescriptor d = kDirectory;
-        d.replySize = c.replySize;
+        SCOPED_TRACE(&c - cases);
         int batches = 0;
-        const auto seen = ReadFolder(tree_->path() + "\\*.*", c.pattern, c.mode, d, batches);
-        size_t files = 0, folders = 0;
+        const auto seen = ReadFolder(tree_->path() + "\\*.*", c.pattern, c.mode, batches, c.room);
+        size_t files = 0;
         for (const auto &[name, type] : seen) {
             EXPECT_EQ(seen.count(name), 1u) << name << " came twice";
             EXPECT_TRUE(type == RPC_ENTRY_FILE || type == RPC_ENTRY_FOLDER);
-            ++(type == RPC_ENTRY_FILE ? files : folders);
+            files += type == RPC_ENTRY_FILE;
         }
         EXPECT_EQ(files, c.files);
-        EXPECT_EQ(folders, 5u);
-        EXPECT_TRUE(seen.count("."));
+        EXPECT_EQ(seen.size() - files, 5u);
         EXPECT_GE(batches, c.batches);
     }
-    dadatest::TempDir empty;   // finished and empty folders: one batch
-    for (const char *search : {"\\*.none", "\\*"}) {
-        int batches = 0;
-        EXPECT_EQ(ReadFolder(empty.path() + search, nullptr, 0, kDirectory, batches).size(), search[2] ? 0u : 2u);
-        EXPECT_EQ(batches, 1);
-    }
+    dadatest::TempDir empty;
+    int batches = 0;
+    EXPECT_EQ(ReadFolder(empty.path() + "\\*.none", nullptr, 0, batches).size(), 0u);
+    EXPECT_EQ(batches, 1);
 }
 
 TEST_F(RemoteCalls, FailedCallsLeaveThePacketAlone)
 {
-    const std::string path = tree_->path() + "\\*.*", missing = tree_->path() + "\\nosuch\\*.*";
-    struct { const char *what, *server; std::string search; DWORD lenAdjust, procedure; int nullSlot; DWORD expect; } cases[] = {
-        {"unknown server", "NOWHERE", path, 0, 302, -1, RPC_E_NO_CONNECTION},
-        {"empty server", "", path, 0, 302, -1, RPC_E_BAD_PACKET},
-        {"missing out slot", "DELTA", path, 0, 302, 100, RPC_E_BAD_PACKET},
-        {"missing folder", "DELTA", missing, 0, 302, -1, RPC_E_NOT_FOUND},
-        {"share of no letter", "DELTA", "\\\\DELTA\\1$\\*.*", 0, 302, -1, RPC_E_NOT_FOUND},
-        {"path without its zero", "DELTA", path, DWORD(-1), 302, -1, RPC_E_BAD_ARGUMENTS},
-        {"unknown procedure", "DELTA", path, 0, 399, -1, RPC_E_UNKNOWN_PROC},
+    const std::string path = tree_->path() + "\\*.*";
+    struct { const char *server; std::string search; int damage; DWORD expect; } cases[] = {
+        {"NOWHERE", path, 0, RPC_E_NO_CONNECTION},
+        {"DELTA", tree_->path() + "\\nosuch\\*.*", 0, RPC_E_NOT_FOUND},
+        {"DELTA", path, 1, RPC_E_BAD_PACKET},      // an out slot missing
+        {"DELTA", path, 2, RPC_E_BAD_ARGUMENTS},   // the path's length leaves out its zero
+        {"DELTA", path, 3, RPC_E_UNKNOWN_PROC},
     };
     for (const auto &c : cases) {
-        CallDescriptor d = kDirectory;
-        d.procedure = c.procedure;
-        Packet pk(d, c.server);
-        DWORD cont = 0;
-        pk.directory(c.search, "", 0, cont, c.lenAdjust);
-        if (c.nullSlot >= 100) pk.p()->out[c.nullSlot - 100] = nullptr;
-        else if (c.nullSlot >= 0) pk.p()->in[c.nullSlot] = nullptr;
-        EXPECT_EQ(RPC_SendCall(pk.p()), c.expect) << c.what;
-        EXPECT_EQ(cont, 0u) << c.what;
-        EXPECT_EQ(pk.p()->replyCount, 0u) << c.what;
-        EXPECT_EQ(pk.list()[0], 0) << c.what;
+        Packet pk(c.server, c.search, "", 0);
+        if (c.damage == 1) pk.p()->out[0] = nullptr;
+        if (c.damage == 2) --pk.args[0];
+        if (c.damage == 3) pk.d.procedure = 399;
+        EXPECT_EQ(RPC_SendCall(pk.p()), c.expect) << (&c - cases);
+        EXPECT_EQ(pk.cont, 0u) << (&c - cases);
+        EXPECT_EQ(pk.p()->replyCount, 0u) << (&c - cases);
+        EXPECT_EQ(pk.p()->replyList[0], 0) << (&c - cases);
     }
-    EXPECT_EQ(RPC_SendCall(nullptr), RPC_E_BAD_PACKET);
-    Packet nodesc(kDirectory, "DELTA");
-    nodesc.p()->descriptor = nullptr;
-    EXPECT_EQ(RPC_SendCall(nodesc.p()), RPC_E_BAD_PACKET);
-    CallDescriptor odd = kVolumes;   // a byte buffer without its count before it
-    odd.inKinds[0] = RPC_ARG_BYTES;
-    Packet bad(odd, "DELTA");
-    DWORD w = 0;
-    bad.p()->in[0] = bad.p()->in[1] = bad.p()->out[0] = bad.p()->out[1] = &w;
-    EXPECT_EQ(RPC_SendCall(bad.p()), RPC_E_BAD_PACKET);
 }
 
 // A machine with served roots lists only the way to them: the drive that
@@ -208,25 +172,24 @@ TEST_F(RemoteCalls, ServedRootsBoundWhatIsListed)
     ASSERT_TRUE(echo.running());
     echo.useHosts();
 
-    Packet volumes(kVolumes, "ECHO");
+    Packet volumes("ECHO", "", nullptr, 0);
+    volumes.d = RPC_DESCRIPTOR_READ_VOLUMES;
+    CallPacket *pk = volumes.p();
     DWORD zero = 0, most = 64;
-    void *in[] = {&zero, &most}, *out[] = {&volumes.p()->replyCount, volumes.list()};
-    std::memcpy(volumes.p()->in, in, sizeof in);
-    std::memcpy(volumes.p()->out, out, sizeof out);
-    ASSERT_EQ(RPC_SendCall(volumes.p()), RPC_OK);
+    void *in[] = {&zero, &most}, *out[] = {&pk->replyCount, pk->replyList};
+    std::memcpy(pk->in, in, sizeof in);
+    std::memcpy(pk->out, out, sizeof out);
+    ASSERT_EQ(RPC_SendCall(pk), RPC_OK);
     const std::string drive = root.substr(0, 3) + '\0' + '\0';
-    EXPECT_EQ(std::string(reinterpret_cast<const char *>(volumes.list()), volumes.p()->replyCount), drive);
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(pk->replyList), pk->replyCount), drive);
 
     int batches = 0;
     std::vector<std::string> above;
-    for (const auto &e : ReadFolder(tree_->path() + "\\*.*", nullptr, 0, kDirectory, batches, "ECHO"))
+    for (const auto &e : ReadFolder(tree_->path() + "\\*.*", nullptr, 0, batches, 2048, "ECHO"))
         if (e.first[0] != '.') above.push_back(e.first);
     EXPECT_EQ(above, std::vector<std::string>{"alpha"});
-    EXPECT_EQ(ReadFolder(root + "\\..\\alpha\\*", nullptr, 0, kDirectory, batches, "ECHO").size(), 2u);   // "." and ".."
-
-    Packet outside(kDirectory, "ECHO");
-    DWORD cont = 0;
-    outside.directory(tree_->file("gamma") + "\\*.*", nullptr, 0, cont);
+    EXPECT_EQ(ReadFolder(root + "\\..\\alpha\\*", nullptr, 0, batches, 2048, "ECHO").size(), 2u);   // "." and ".."
+    Packet outside("ECHO", tree_->file("gamma") + "\\*.*", nullptr, 0);
     EXPECT_EQ(RPC_SendCall(outside.p()), RPC_E_NOT_FOUND);
 }
 

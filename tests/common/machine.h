@@ -40,6 +40,15 @@ void UseHosts(const std::string &file, const std::string &lines);
 // -1 when it cannot start, 0xDEAD when killed after `ms`.
 int RunProgram(const std::string &commandLine, const char *folder, DWORD ms = 60000);
 
+// `size` bytes of a pattern that differs with `salt` and repeats only
+// after many blocks.
+inline std::string Pattern(size_t size, unsigned salt = 0)
+{
+    std::string s(size, '\0');
+    for (size_t i = 0; i < size; ++i) s[i] = char((i * 167 + salt) ^ (i >> 11));
+    return s;
+}
+
 // A reply block of the communication library, freed at scope end the way its
 // convention says (GlobalHandle, GlobalUnlock, GlobalFree).
 struct ReplyBlock {

@@ -2,18 +2,11 @@
 // destination, and the source never lost.
 #include <gtest/gtest.h>
 #include "dadada32.h"
-#include "testutil.h"
+#include "machine.h"
 
 using namespace dadatest;
 
 namespace {
-
-std::string Pattern(size_t size)
-{
-    std::string s(size, '\0');
-    for (size_t i = 0; i < size; ++i) s[i] = char((i * 131) ^ (i >> 9));
-    return s;
-}
 
 TEST(FileMove, ExistingDestinationAndMissingNames)
 {

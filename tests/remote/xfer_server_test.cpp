@@ -1,7 +1,7 @@
 // The transfer server's handler, called directly with requests built in
-// memory: checksum, name mapping, validation, one file's conversation, and
-// a mutation fuzzer whose every reply must be well formed.
-// DADA_XFER_FUZZ_COUNT chooses a longer fuzzing run.
+// memory: name mapping, one file's conversation, files left open, and a
+// mutation fuzzer whose every reply must be well formed
+// (DADA_XFER_FUZZ_COUNT chooses a longer run).
 #include <gtest/gtest.h>
 #include "REMOTE/xfer_server.h"
 #include "dadada32.h"
@@ -20,20 +20,24 @@ std::string Fields(std::initializer_list<DWORD> values)
     for (DWORD v : values) r.append(reinterpret_cast<const char *>(&v), 4);
     return r;
 }
+
 std::string OpenRequest(const std::string &name)
 {
     return Fields({XFER_REQ_OPEN, DWORD(name.size() + 1)}) + name + '\0';
 }
+
 std::string ReadRequest(DWORD handle, DWORD offset, DWORD count)
 {
     return Fields({XFER_REQ_READ, handle, offset, count});
 }
+
 DWORD At(const void *block, DWORD offset)
 {
     DWORD v;
     std::memcpy(&v, static_cast<const BYTE *>(block) + offset, 4);
     return v;
 }
+
 DWORD Crc(const void *data, DWORD count, DWORD seed = XFER_CRC_SEED)
 {
     CrcBuffer(data, count, &seed);
@@ -52,75 +56,57 @@ struct Reply : dadatest::ReplyBlock {
     DWORD field(DWORD offset) const { return At(p, offset); }
 };
 
-// Fixed values, then every length and alignment from a carried-over
-// register against the byte-at-a-time definition.
-TEST(CrcBuffer, KnownValuesAndModel)
+// The checksum's known values (its table is checked where it is built);
+// then names: drive, network prefix, rooted without a drive, too long, and
+// a name whose terminator lies outside the request.
+TEST(TransferNameMapping, ChecksumAndTable)
 {
     EXPECT_EQ(Crc("abc", 3), 0x72D9FFB5u);
     EXPECT_EQ(Crc("123456789", 9, 0xFFFFFFFFu), ~0xCBF43926u);   // the common CRC-32, uncomplemented
-    CrcBuffer("abc", 3, nullptr);                                // no variable: nothing happens
-    BYTE bytes[300];
-    for (size_t i = 0; i < sizeof bytes; ++i) bytes[i] = BYTE(i * 131 + (i >> 3));
-    for (DWORD start = 0; start < 8; ++start)
-        for (DWORD n = 0; start + n <= sizeof bytes; n += 1 + n / 16) {
-            DWORD c = 0x12345678u;
-            for (DWORD i = 0; i < n; ++i) {
-                c ^= bytes[start + i];
-                for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            }
-            EXPECT_EQ(Crc(bytes + start, n, 0x12345678u), c) << start << "+" << n;
-        }
-}
-
-TEST(TransferNameMapping, Table)
-{
-    const std::string fits = "C\\" + std::string(257, 'a');   // gains a colon: 260 characters
     struct { std::string name; const char *path; DWORD size = 0; } cases[] = {
-        {"C\\dir\\f", "C:\\dir\\f"},          {"\\\\server\\D:\\dir\\f", "D:\\dir\\f"},
-        {"//server/D/dir/f", "D:/dir/f"},      {"\\\\\\D\\f", "D:\\f"},
-        {"C", "C:"},                          {"\\\\server", nullptr},
-        {"\\\\server\\\\x", nullptr},        {"\\dir\\f", nullptr},
-        {fits, "C:"},                         {fits + "a", nullptr},
-        {"C:\\abc", nullptr, 6},              {"C:\\abc", "C:\\abc", 7},   // the terminator must lie inside
+        {"C\\dir\\f", "C:\\dir\\f"},
+        {"\\\\server\\D:\\dir\\f", "D:\\dir\\f"},
+        {"\\dir\\f", nullptr},
+        {"C\\" + std::string(258, 'a'), nullptr},
+        {"C:\\abc", nullptr, 6},
+        {"C:\\abc", "C:\\abc", 7},
     };
     for (const auto &c : cases) {
         char out[261];
-        std::memset(out, 'x', sizeof out);
         const bool ok = dada::xfer::MapRemoteName(c.name.c_str(), c.size ? c.size : DWORD(c.name.size() + 1), out);
         ASSERT_EQ(ok, c.path != nullptr) << c.name;
-        if (ok && c.name.size() > 250) {
-            EXPECT_EQ(std::strlen(out), 260u) << c.name;
-        } else if (ok) {
-            EXPECT_STREQ(out, c.path) << c.name;
-        }
+        if (ok) EXPECT_STREQ(out, c.path) << c.name;
     }
 }
 
 class TransferServer : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        for (int i = 0; i < 3000; ++i) content_.push_back(char(i * 31 + 5));
-        ASSERT_TRUE(dadatest::WriteFileBytes(path_, content_));
-    }
+    void SetUp() override { ASSERT_TRUE(dadatest::WriteFileBytes(path_, content_)); }
     DWORD OpenData()
     {
         Reply r(OpenRequest(path_));
-        EXPECT_EQ(r.field(0), XFER_REQ_OPEN);
         EXPECT_EQ(r.field(8), content_.size());
         return r.field(4);
     }
     dadatest::TempDir dir_;
-    std::string path_ = dir_.file("data.bin"), content_;
+    std::string path_ = dir_.file("data.bin"), content_ = dadatest::Pattern(3000);
 };
+
+// Waits for the tick count to move on: files named in different ticks.
+void NextTick()
+{
+    for (const ULONGLONG now = GetTickCount64(); GetTickCount64() == now;) Sleep(1);
+}
 
 // A peer that opens without closing: at the room kept for peers, the file
 // named longest ago is closed to make room; a read names a file anew.
 TEST_F(TransferServer, FilesLeftOpenByPeersMakeRoom)
 {
     const LONG before = ZKT_OpenFiles();
-    std::vector<DWORD> open;
-    for (int i = 0; i < 4096; ++i) open.push_back(OpenData());
+    std::vector<DWORD> open = {OpenData(), OpenData()};
+    NextTick();
+    while (open.size() < 4096) open.push_back(OpenData());
+    NextTick();
     Reply named(ReadRequest(open[0], 0, 1));
     open.push_back(OpenData());
     EXPECT_EQ(ZKT_OpenFiles(), before + 4096);
@@ -131,9 +117,9 @@ TEST_F(TransferServer, FilesLeftOpenByPeersMakeRoom)
 }
 
 // One open file's conversation: malformed requests (an eight-byte error),
-// reads up to its end and past it, handles never opened, forged from the
-// live one or already closed, kernel failures, and the close that releases
-// the file.  A forged close must leave the live handle open.
+// reads up to its end and past it, handles forged from the live one or
+// already closed, kernel failures, and the close that releases the file.
+// A forged close leaves the live handle open.
 TEST_F(TransferServer, OneFilesConversation)
 {
     const LONG before = ZKT_OpenFiles();
@@ -144,24 +130,17 @@ TEST_F(TransferServer, OneFilesConversation)
     const DWORD bad = XFER_E_BAD_REQUEST;
     struct { DWORD fault; std::string request; DWORD length, code, second, third; } cases[] = {
         {none, "", 8, XFER_REPLY_ERROR, bad, none},
-        {none, Fields({XFER_REQ_OPEN, 0}), 8, XFER_REPLY_ERROR, bad, none},
         {none, Fields({XFER_REQ_OPEN, 0xFFFFFFFCu}), 8, XFER_REPLY_ERROR, bad, none},   // the name length wraps
-        {none, ReadRequest(h, 0, 1).substr(0, 15), 8, XFER_REPLY_ERROR, bad, none},
         {none, ReadRequest(h, 0, 0), 8, XFER_REPLY_ERROR, bad, none},
-        {none, ReadRequest(h, 0xFFFFFFFFu, 1), 8, XFER_REPLY_ERROR, bad, none},
         {none, ReadRequest(h, 0, 0xFFFFFFF0u), 8, XFER_REPLY_ERROR, bad, none},         // 16 + count wraps
         {none, ReadRequest(h, 0, XFER_MAX_READ + 1), 8, XFER_REPLY_ERROR, XFER_E_NO_REPLY_MEMORY, none},
         {none, Fields({XFER_REQ_CLOSE, h, 0}), 8, XFER_REPLY_ERROR, bad, none},
-        {none, Fields({XFER_REPLY_ERROR, 0}), 8, XFER_REPLY_ERROR, bad, none},
         {none, ReadRequest(h, 0, size), 16 + size, XFER_REQ_READ, h, size},
-        {none, ReadRequest(h, size - 10, 10), 26, XFER_REQ_READ, h, size},
         {none, ReadRequest(h, size - 4, 10), 26, XFER_REPLY_ERROR, XFER_E_READ, size - 4},
         {none, ReadRequest(h, size, 1), 17, XFER_REPLY_ERROR, XFER_E_READ, size},
-        {none, ReadRequest(0x7FFF0000u, 3, 5), 21, XFER_REPLY_ERROR, XFER_E_SEEK, 3},
         {none, ReadRequest(forged, 3, 5), 21, XFER_REPLY_ERROR, XFER_E_SEEK, 3},
         {none, ReadRequest(stale, 3, 5), 21, XFER_REPLY_ERROR, XFER_E_SEEK, 3},
         {none, Fields({XFER_REQ_CLOSE, forged}), 8, XFER_REQ_CLOSE, 1, none},
-        {none, Fields({XFER_REQ_CLOSE, stale}), 8, XFER_REQ_CLOSE, 1, none},
         {none, ReadRequest(h, 50, 50), 66, XFER_REQ_READ, h, 100},
         {ZK_ORD_SEEK, ReadRequest(h, 0, 4), 20, XFER_REPLY_ERROR, XFER_E_SEEK, 0},
         {ZK_ORD_READ, ReadRequest(h, 0, 4), 20, XFER_REPLY_ERROR, XFER_E_READ, 0},
@@ -189,29 +168,27 @@ TEST_F(TransferServer, OneFilesConversation)
 }
 
 // Fuzzing: valid requests are bent, cut, stretched and spliced.
-const DWORD kFields[] = {0, 1, 2, 7, 8, 12, 15, 16, 17, 255, 256, 257, 258, 259, 260, 261, 16384,
-                         XFER_MAX_READ, XFER_MAX_READ + 1, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFEFu,
-                         0xFFFFFFF0u, 0xFFFFFFFEu, 0xFFFFFFFFu};
+const DWORD kFields[] = {0, 1, 8, 15, 16, 17, 256, 259, 260, 261, XFER_MAX_READ, XFER_MAX_READ + 1,
+                         0x7FFFFFFFu, 0x80000000u, 0xFFFFFFEFu, 0xFFFFFFF0u, 0xFFFFFFFFu};
 const char kBytes[] = {0, '\\', '/', ':', '$', 'C', '.', char(0x81), char(0xFF)};
 
 std::string Mutate(std::string r, std::mt19937 &rng, const std::vector<std::string> &seeds)
 {
     auto below = [&rng](size_t n) { return n ? DWORD(rng() % n) : 0; };
     for (DWORD i = 0, rounds = 1 + below(4); i < rounds; ++i) {
-        const DWORD op = below(7);
-        if (op == 2 && r.size() >= 4) {   // an interesting field at a field boundary, or near the name length
-            DWORD v = below(4) ? kFields[below(std::size(kFields))] : DWORD(r.size()) - 9 + below(3);
+        const DWORD op = below(5);
+        if (op == 0 && r.size() >= 4) {   // a field set to a boundary, or to near the name length
+            const DWORD v = below(4) ? kFields[below(std::size(kFields))] : DWORD(r.size()) - 9 + below(3);
             std::memcpy(&r[4 * below(r.size() / 4)], &v, 4);
-        } else if (op == 3) {
+        } else if (op == 1) {
             r.resize(below(r.size() + 1));
-        } else if (op == 4) {
+        } else if (op == 2) {
             r.append(below(40), char(rng()));
-        } else if (op == 5) {             // splice another seed's tail
+        } else if (op == 3) {             // another seed's tail
             const std::string &o = seeds[below(seeds.size())];
             r = r.substr(0, below(r.size() + 1)) + o.substr(below(o.size() + 1));
-        } else if (!r.empty() && op != 2) {
-            char &b = r[below(r.size())];
-            b = op == 0 ? char(b ^ (1u << below(8))) : op == 1 ? kBytes[below(sizeof kBytes)] : char(rng());
+        } else if (!r.empty()) {
+            r[below(r.size())] = below(2) ? kBytes[below(sizeof kBytes)] : char(rng());
         }
     }
     // A close or read of a small arbitrary value could reach one of this
@@ -225,35 +202,28 @@ std::string Mutate(std::string r, std::mt19937 &rng, const std::vector<std::stri
     return r;
 }
 
-// Checks one reply; returns an empty string when it is well formed.
+// What is wrong with one reply; empty when it is well formed.
 std::string Check(const std::string &req, const Reply &r)
 {
-    if (r.result != 1 || !r.p) return "no reply";
-    if (r.length < 8) return "reply shorter than 8 bytes";
+    if (r.result != 1 || !r.p || r.length < 8) return "no reply, or one under 8 bytes";
     if (GlobalSize(GlobalHandle(r.p)) < r.length) return "reply longer than its block";
-    const DWORD reqCode = req.size() >= 4 ? At(req.data(), 0) : 0, code = r.field(0);
-    const DWORD count = req.size() == 16 ? At(req.data(), 12) : 0;
-    const bool readShape = reqCode == XFER_REQ_READ && r.length == 16 + count;
-    if (code == XFER_REPLY_ERROR) {
-        switch (r.field(4)) {
-        case XFER_E_BAD_REQUEST: case XFER_E_NO_REPLY_MEMORY: return r.length == 8 ? "" : "request error size";
-        case XFER_E_BAD_NAME: case XFER_E_OPEN:
-            return reqCode == XFER_REQ_OPEN && r.length == 12 ? "" : "open error of the wrong shape";
-        case XFER_E_SEEK: case XFER_E_READ:
-            return readShape && r.field(8) == At(req.data(), 8) ? "" : "read error of the wrong shape";
-        default: return "unknown status";
-        }
+    const DWORD code = req.size() >= 4 ? At(req.data(), 0) : 0, count = req.size() == 16 ? At(req.data(), 12) : 0;
+    const bool readShape = code == XFER_REQ_READ && r.length == 16 + count;
+    if (r.field(0) == XFER_REPLY_ERROR) {
+        const DWORD status = r.field(4);
+        if (status == XFER_E_BAD_REQUEST || status == XFER_E_NO_REPLY_MEMORY)
+            return r.length == 8 ? "" : "error size";
+        if (status == XFER_E_BAD_NAME || status == XFER_E_OPEN)
+            return code == XFER_REQ_OPEN && r.length == 12 ? "" : "open error";
+        if (status == XFER_E_SEEK || status == XFER_E_READ)
+            return readShape && r.field(8) == At(req.data(), 8) ? "" : "read error";
+        return "unknown status";
     }
-    if (code != reqCode) return "reply code differs from the request";
-    switch (code) {
-    case XFER_REQ_OPEN: return r.length == 12 ? "" : "open reply not 12 bytes";
-    case XFER_REQ_CLOSE: return r.length == 8 && r.field(4) == 1 ? "" : "bad close reply";
-    case XFER_REQ_READ:
-        if (!readShape || count == 0) return "read reply length";
-        if (r.field(12) != Crc(r.bytes() + 16, count)) return "read checksum";
-        return r.field(8) == At(req.data(), 8) + count ? "" : "read next offset";
-    default: return "reply code";
-    }
+    if (r.field(0) != code) return "reply code differs from the request";
+    if (code == XFER_REQ_OPEN) return r.length == 12 ? "" : "open reply size";
+    if (code == XFER_REQ_CLOSE) return r.length == 8 && r.field(4) == 1 ? "" : "close reply";
+    if (!readShape || count == 0 || r.field(12) != Crc(r.bytes() + 16, count)) return "read reply size or checksum";
+    return r.field(8) == At(req.data(), 8) + count ? "" : "read next offset";
 }
 
 TEST_F(TransferServer, FuzzedRequestsGetWellFormedReplies)
@@ -261,10 +231,8 @@ TEST_F(TransferServer, FuzzedRequestsGetWellFormedReplies)
     const DWORD own = ZK_Open(path_.c_str(), ZK_OPEN_READ);
     ASSERT_NE(own, ZK_NOFILE);
     const std::vector<std::string> seeds = {
-        ReadRequest(own, 0, 16), ReadRequest(own, 2990, 10), ReadRequest(own, 100, 2000),
-        OpenRequest(path_), OpenRequest("\\\\machine\\" + path_), OpenRequest("C\\x"),
-        OpenRequest("//m/" + path_.substr(0, 1) + path_.substr(2)),
-        Fields({XFER_REQ_CLOSE, 0x40000000u}), Fields({258, 1, 2, 3}),
+        ReadRequest(own, 0, 16), ReadRequest(own, 2990, 10), OpenRequest(path_),
+        OpenRequest("//m/" + path_.substr(0, 1) + path_.substr(2)), Fields({XFER_REQ_CLOSE, 0x40000000u}),
     };
     const char *env = std::getenv("DADA_XFER_FUZZ_COUNT");
     const unsigned long count = env && *env ? std::strtoul(env, nullptr, 0) : 50000;
