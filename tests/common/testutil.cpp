@@ -18,22 +18,31 @@ TempDir::TempDir()
 
 TempDir::~TempDir() { RemoveTree(path_); }
 
+namespace {
+
+void RemoveTreeW(const std::wstring &path)
+{
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &fd);
+    for (bool more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileW(h, &fd)) {
+        const std::wstring name = fd.cFileName, full = path + L"\\" + name;
+        if (name == L"." || name == L"..") continue;
+        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTreeW(full);
+        else DeleteFileW(full.c_str());
+    }
+    if (h != INVALID_HANDLE_VALUE) FindClose(h);
+    RemoveDirectoryW(path.c_str());
+}
+
+} // namespace
+
+// Through the long-path wide calls when the path is absolute: trees past MAX_PATH go too.
 void RemoveTree(const std::string &path)
 {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string full = path + "\\" + name;
-            SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(full);
-            else DeleteFileA(full.c_str());
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryA(path.c_str());
+    std::wstring wide(path.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_ACP, 0, path.data(), int(path.size()), wide.data(), int(wide.size())));
+    RemoveTreeW(path.size() > 2 && path[1] == ':' ? L"\\\\?\\" + wide : wide);
 }
 
 std::string ReadFileBytes(const std::string &path)

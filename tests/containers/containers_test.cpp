@@ -23,8 +23,7 @@ void WINAPI CountedFree(void *p)
     free(p);
 }
 
-// Adds and removals at random places (past the end too), in global memory and
-// through the caller's functions; the capacity grows by 10 before it is full.
+// Adds and removals anywhere, in global memory and the caller's; capacity grows by 10 before full.
 TEST(Array, RandomAgainstVector)
 {
     for (const bool counted : {false, true}) {
@@ -49,8 +48,7 @@ TEST(Array, RandomAgainstVector)
         ARRAY_Destroy(a);
     }
     EXPECT_EQ(0, g_live) << "every block went back to the caller";
-    // Growth without memory leaves the values.
-    Array *a = ARRAY_Create(CountedAlloc, CountedFree);
+    Array *a = ARRAY_Create(CountedAlloc, CountedFree);   // growth without memory keeps the values
     for (UINT_PTR v = 0; v < 9; ++v) ARRAY_Add(&a, v);
     g_failAfter = 0;
     EXPECT_EQ(0u, ARRAY_Add(&a, 9));
@@ -60,8 +58,7 @@ TEST(Array, RandomAgainstVector)
     EXPECT_EQ(0u, ARRAY_Add(&none, 1));
 }
 
-// Adds at the head, removals at the tail and at random positions (past the
-// end too): the element at every position.
+// Adds at the head, removals at the tail and anywhere (past the end too).
 TEST(LinkedList, RandomAgainstDeque)
 {
     std::mt19937 rng(4242);
@@ -84,8 +81,7 @@ TEST(LinkedList, RandomAgainstDeque)
         for (DWORD i = 0; i <= model.size(); ++i)
             ASSERT_EQ(i < model.size() ? &pool[model[i]] : nullptr, LinkedList_PeekAt(list, i)) << step;
     }
-    // Positions from the count on answer null without following the newest
-    // element's links, which are the caller's memory.
+    // Past the count: null, without following the newest element's (caller's) links.
     LinkedListNode newest{}, stray{};
     LinkedList_AddHead(list, &newest);
     newest.newer = &stray;

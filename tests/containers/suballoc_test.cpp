@@ -1,5 +1,4 @@
-// Sub-allocator against a model of its tables.  The heap table is
-// process-wide: this program holds no other test.
+// Sub-allocator against a model of its tables (process-wide: this program holds no other test).
 #include <gtest/gtest.h>
 #include "dadada32.h"
 #include "globalspy.h"
@@ -9,9 +8,7 @@
 
 namespace {
 
-// The sub-allocator as plain walks over its tables; a request of 0 is one of
-// 1, and a new heap's base is the library's answer.  Merging every heap that
-// is considered answers as merging only those with a free or split since.
+// Plain walks over the tables; a request of 0 is one of 1; a new heap's base is the library's answer.
 struct Model {
     struct Entry { bool inUse; DWORD size; BYTE *address; };
     struct Heap { DWORD size, used; BYTE *base; std::vector<Entry> entries; };
@@ -20,12 +17,8 @@ struct Model {
     BYTE *Alloc(DWORD size, BYTE *got)
     {
         const DWORD n = std::max<DWORD>(size, 1);
-        for (Heap &h : heaps) {
-            Merge(h);
-            DWORD largest = h.size - h.used;
-            for (const Entry &e : h.entries) largest = std::max(largest, e.inUse ? 0 : e.size);
-            if (largest >= n) return From(h, n);
-        }
+        for (Heap &h : heaps)
+            if (BYTE *p = From(h, n)) return p;
         if (heaps.size() == 50) return nullptr;
         heaps.push_back({std::max<DWORD>(n, 65535), 0, got, {}});
         EXPECT_EQ(heaps.back().size, GlobalSize(GlobalHandle(got))) << "a new heap answers its block's start";
@@ -54,10 +47,10 @@ struct Model {
             }
         }
     }
-    // First fit among the entries (the rest of a split one appended), else
-    // the free top; the caller knows that one of them holds n.
+    // After merging: first fit among the entries (the rest of a split one appended), else the free top.
     static BYTE *From(Heap &h, DWORD n)
     {
+        Merge(h);
         for (Entry &e : h.entries) {
             if (e.inUse || e.size < n) continue;
             BYTE *at = e.address;
@@ -66,17 +59,15 @@ struct Model {
             if (rest) h.entries.push_back({false, rest, at + n});
             return at;
         }
+        if (h.size - h.used < n) return nullptr;
         h.entries.push_back({true, n, h.base + h.used});
         h.used += n;
         return h.entries.back().address;
     }
 };
 
-// Pieces of 8 to 200 bytes kept around 100, 1 000 and 3 000 live, drained
-// between phases; now and then a large piece (a new heap), an empty request,
-// a free of an inner address, a second free, or of an address no heap holds;
-// then heaps up to the last of the 50.  Every piece is filled and must be
-// intact when freed.
+// Pieces of 8 to 200 bytes, around 100 to 3 000 live; now and then a new heap, an empty request,
+// a free of an inner, freed or foreign address; then all 50 heaps.  Every piece's bytes are checked.
 TEST(SubAlloc, MatchesModel)
 {
     std::mt19937 rng(2026);

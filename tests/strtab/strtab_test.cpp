@@ -1,5 +1,4 @@
-// String tables loaded from mutated files and read against a model of the
-// format; mprintf's placeholders.
+// String tables from mutated files against a model of the format; mprintf's placeholders.
 #include <gtest/gtest.h>
 #include "dadada32.h"
 #include "dada/strtab_format.h"
@@ -11,14 +10,12 @@
 
 namespace {
 
-// What a careful reader makes of a file: nothing when the header is bad, else
-// the first text of each id among the records inside the data, as a bounded
-// copy gives it (zeros from its first zero on).
+// A file's texts: none for a bad header, else each id's first record inside the data (zeros after its first).
 std::optional<std::map<DWORD, std::string>> Expected(const std::string &f)
 {
     auto le = [&](size_t at, int bytes) {
         uint32_t v = 0;
-        for (int i = bytes - 1; i >= 0; --i) v = v << 8 | uint8_t(f[at + i]);
+        memcpy(&v, f.data() + at, bytes);
         return v;
     };
     if (f.size() < 8 || le(2, 2) != dada::strtab::kVersion) return std::nullopt;
@@ -35,8 +32,7 @@ std::optional<std::map<DWORD, std::string>> Expected(const std::string &f)
     return texts;
 }
 
-// A well-formed table, then one to four mutations: a flipped bit, a new record
-// count, a cut, random bytes appended, a run repeated.
+// A well-formed table after one to four mutations: bit flip, record count, cut, bytes appended, run repeated.
 std::string Mutant(std::mt19937 &rng)
 {
     std::vector<dada::strtab::Record> records(rng() % 30);
@@ -61,9 +57,7 @@ std::string Mutant(std::mt19937 &rng)
     return f;
 }
 
-// Every mutated file loads or is refused as the model says, and look-ups
-// (ids past 16 bits, random sizes, no destination) answer as a bounded copy
-// of the model's text, writing nothing past their count.
+// Loads as the model says; look-ups (ids past 16 bits, any size, no destination) copy the model's text.
 TEST(StringTable, MutatedFiles)
 {
     dadatest::TempDir dir;
@@ -81,13 +75,11 @@ TEST(StringTable, MutatedFiles)
         for (int probe = 0; t && probe < 48; ++probe) {
             const DWORD id = rng() % 48 | (rng() % 16 ? 0 : 0x10000), size = rng() % 48;
             const bool toNull = rng() % 8 == 0;
-            const auto it = want->find(id);
-            const std::string text = it == want->end() ? "" : it->second;
+            const std::string text = want->count(id) ? want->at(id) : "";
             const DWORD n = std::min<DWORD>(size, text.size());
             char buf[64];
             memset(buf, 0x7F, sizeof buf);
-            ASSERT_EQ(it == want->end() ? 0 : toNull ? size : n, String_Get(t, id, toNull ? nullptr : buf, size))
-                << "round " << round << ", id " << id << ", size " << size;
+            ASSERT_EQ(!want->count(id) ? 0 : toNull ? size : n, String_Get(t, id, toNull ? nullptr : buf, size)) << round;
             ASSERT_EQ(text.substr(0, toNull ? 0 : n) + '\x7F', std::string(buf, toNull ? 1 : n + 1)) << round;
         }
         String_End(&t);
@@ -98,17 +90,15 @@ TEST(StringTable, MutatedFiles)
     EXPECT_EQ(0u, String_Get(nullptr, 1, nullptr, 5));
 }
 
-// Placeholders ^N%T (N 1 to 9; types c, d, s, any other dropped), carets
-// that start none, and the measuring call without a destination.
+// Placeholders ^N%T (N 1 to 9; c, d, s, others dropped), lone carets, measuring without a destination.
 TEST(Mprintf, Formats)
 {
     const std::string big(300, 'w');
     const UINT_PTR abc = reinterpret_cast<UINT_PTR>("abc"), wide = reinterpret_cast<UINT_PTR>(big.c_str());
     const struct { const char *format; std::vector<UINT_PTR> args; std::string want; } cases[] = {
-        {"Found ^2%s in file", {7, abc}, "Found abc in file"}, {"", {}, ""}, {"^1%d", {0}, "0"},
-        {"^1%d", {0x80000000u}, "-2147483648"}, {"^1%d", {UINT_PTR(0xFFFFFFFFull)}, "-1"}, {"^1%c", {0x141}, "A"},
-        {"[^1%x]", {1}, "[]"}, {"^1%D", {1}, ""}, {"cost ^", {}, "cost ^"}, {"100% ^1", {}, "100% ^1"},
-        {"x^1%", {0}, "x"}, {"^^1%d", {3}, "^3"}, {"^2%d-^1%d-^2%d", {1, 2}, "2-1-2"},
+        {"Found ^2%s in file", {7, abc}, "Found abc in file"}, {"", {}, ""}, {nullptr, {}, ""}, {"[^1%x]", {1}, "[]"},
+        {"^1%d", {UINT_PTR(0xFFFFFFFF80000000ull)}, "-2147483648"}, {"^1%c", {0x141}, "A"}, {"^^1%d", {3}, "^3"},
+        {"cost ^", {}, "cost ^"}, {"100% ^1", {}, "100% ^1"}, {"x^1%", {0}, "x"}, {"^2%d-^1%d-^2%d", {1, 2}, "2-1-2"},
         {"^9%d", {1, 2, 3, 4, 5, 6, 7, 8, 9}, "9"}, {"^0%d^:%d!", {1}, "!"}, {"^1%s^2%d!", {wide, 42}, big + "42!"},
     };
     for (const auto &c : cases) {
@@ -118,9 +108,6 @@ TEST(Mprintf, Formats)
         EXPECT_EQ(c.want, std::string(out)) << c.format;
         EXPECT_EQ(c.want.size(), mprintf(nullptr, c.format, c.args.data())) << "measuring " << c.format;
     }
-    char out[4];
-    EXPECT_EQ(0u, mprintf(out, nullptr, nullptr));
-    EXPECT_STREQ("", out);
 }
 
 } // namespace

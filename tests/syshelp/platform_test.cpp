@@ -1,5 +1,4 @@
-// Off NT, NameIsDevice uses its fixed table; the platform answer is faked before
-// the library first asks (it keeps it), so this program holds this test alone.
+// Off NT, NameIsDevice uses its fixed table (the library keeps its first platform answer).
 #include <gtest/gtest.h>
 #include "dadada32.h"
 #include "testkit/importpatch.h"

@@ -1,26 +1,25 @@
 // Centring windows, pumping messages, floppy drives.
 #include <gtest/gtest.h>
 #include "dadada32.h"
+#include "dada/handle.h"
 
-struct WindowCloser { void operator()(HWND w) const { DestroyWindow(w); } };
-using Window = std::unique_ptr<std::remove_pointer_t<HWND>, WindowCloser>;
+using Window = dada::Owned<HWND, &DestroyWindow>;
 static Window Popup(int x, int y, int w, int h)
 {
     return Window(CreateWindowExA(0, "STATIC", "", WS_POPUP, x, y, w, h, nullptr, nullptr, nullptr, nullptr));
 }
 
-// Reference width 0: none, -1: not a window (both mean the screen).  Over a reference:
-// clamped at the left, right and bottom edges, a narrower one may run off; halves truncate.
+// Reference width 0: none, -1: not a window; over a reference, clamped to the screen.
 TEST(CenterWindow, OnTheScreenOrOverAReference)
 {
     const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
     const struct { int rx, ry, rw, rh, w, h, x, y; } cases[] = {
         {0, 0, 0, 0, 200, 100, (sw - 200) / 2, (sh - 100) / 2}, {0, 0, -1, 0, sw + 41, 50, -20, (sh - 50) / 2},
         {-300, 50, 400, 300, 200, 100, 0, 150}, {sw - 100, sh - 50, 400, 300, 200, 100, sw - 200, sh - 100},
-        {sw - 50, 10, 40, 30, 200, 100, sw - 130, 0}, {500, 400, 41, 41, 200, 100, 421, 371},
+        {sw - 50, 10, 40, 30, 200, 100, sw - 130, 0}, {500, 400, 41, 41, 200, 100, 421, 371},   // may run off; halves truncate
     };
     for (const auto &c : cases) {
-        Window ref = c.rw > 0 ? Popup(c.rx, c.ry, c.rw, c.rh) : nullptr, win = Popup(3, 3, c.w, c.h);
+        Window ref = c.rw > 0 ? Popup(c.rx, c.ry, c.rw, c.rh) : Window(), win = Popup(3, 3, c.w, c.h);
         CenterWindow(win.get(), c.rw < 0 ? reinterpret_cast<HWND>(UINT_PTR(0x4321)) : ref.get());
         RECT r{};
         GetWindowRect(win.get(), &r);
