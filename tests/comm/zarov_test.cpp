@@ -1,6 +1,4 @@
-// Remote calls to another process acting as a machine: folders read in
-// batches that never overrun their room, calls that fail whole, and served
-// roots that bound what is listed.
+// Remote calls to another process acting as a machine.
 #include "machine.h"
 #include "zarov.h"
 
@@ -18,8 +16,7 @@ namespace {
 
 constexpr size_t kCanary = 64;
 
-// A folder-reading call packet for `search` and `pattern` (with `room`
-// bytes for the list), followed by canary bytes that no call may touch.
+// A folder-reading call packet with `room` bytes for the list, then a canary.
 struct Packet {
     Packet(const char *server, const std::string &search, const char *pattern, DWORD mode, DWORD room = 2048)
         : d(RPC_DESCRIPTOR_READ_DIRECTORY), search(search), pattern(pattern ? pattern : "")
@@ -71,9 +68,7 @@ protected:
         delta_->useHosts();
     }
 
-    // Reads a whole folder, every batch checked (a well-formed list of type
-    // byte and name, cut only when the next name does not fit); answers
-    // name -> type.
+    // name -> type of a whole folder; every batch well formed and cut only when full.
     std::multimap<std::string, int> ReadFolder(const std::string &search, const char *pattern, DWORD mode,
                                                int &batches, DWORD room = 2048, const char *server = "DELTA")
     {
@@ -109,8 +104,7 @@ protected:
     static inline dadatest::TempDir *tree_;
 };
 
-// Every name once, in batches that fill the room; patterns keep every
-// folder; an empty folder comes in one batch.
+// Every name once, in batches that fill the room; patterns keep every folder.
 TEST_F(RemoteCalls, AFolderComesInBatchesThatFitTheRoom)
 {
     struct { const char *pattern; DWORD mode, room; size_t files; int batches; } cases[] = {
@@ -179,7 +173,8 @@ TEST_F(RemoteCalls, ServedRootsBoundWhatIsListed)
     std::memcpy(pk->in, in, sizeof in);
     std::memcpy(pk->out, out, sizeof out);
     ASSERT_EQ(RPC_SendCall(pk), RPC_OK);
-    EXPECT_EQ(std::string(reinterpret_cast<const char *>(pk->replyList), pk->replyCount), root.substr(0, 3) + '\0' + '\0');
+    const std::string drive = root.substr(0, 3) + '\0' + '\0';
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(pk->replyList), pk->replyCount), drive);
 
     int batches = 0;
     const auto above = ReadFolder(tree_->path() + "\\*.*", nullptr, 0, batches, 2048, "ECHO");

@@ -1,6 +1,5 @@
-// A second machine for the communication tests: serves the peer protocol
-// (and, with --rpc on, the RPC procedures) until its stop file appears.
-//   zuredu_peer [--rpc on] --name NAME --listen ADDR:PORT --port-file PATH --stop-file PATH [--seconds N]
+// A second machine serving the peer protocol (and RPC) until its stop file appears.
+// zuredu_peer [--rpc on] --name NAME --listen ADDR:PORT --port-file PATH --stop-file PATH [--seconds N]
 #include "peer_protocol.h"
 #include "zarov.h"
 #include "zuredu.h"

@@ -1,7 +1,4 @@
-// The communication library: its wire format and services in one process,
-// then exchanges with a second process, the machine BETA, which holds a
-// network secret.  Hostile peers on raw sockets never reach a handler, and
-// a real client is still served among them.
+// The communication library in one process, then with the machine BETA.
 #include "auth.h"
 #include "bounds.h"
 #include "machine.h"
@@ -50,8 +47,7 @@ TEST(Wire, EndpointsAndHeaders)
     EXPECT_FALSE(z::DecodeHeader(z::EncodeHeader({z::Kind::Request, 1, 1, 0, ZUREDU_MAX_PACKET + 1}), back));
 }
 
-// The in-process handler echoes; a request "W" says that it runs, then
-// takes half a second before it is done.
+// Echoes; a request "W" signals it runs, then takes half a second.
 HANDLE g_running = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 volatile LONG g_handlerDone = 0;
 
@@ -74,9 +70,7 @@ DWORD WINAPI SendWaiting(void *conn)
     return NetService_SendPacket(DWORD(reinterpret_cast<UINT_PTR>(conn)), 55, "W", 1, &r.p, &r.length, 20000);
 }
 
-// Bad service and binding arguments are refused; one endpoint per process,
-// known as this machine; a shutdown returns only once the handler in
-// progress is over.
+// Bad arguments refused, one endpoint per process, shutdown waits for the handler.
 TEST(Services, BindListenAndShutdown)
 {
     DWORD port = 99;
@@ -168,9 +162,8 @@ protected:
     }
     void TearDown() override { NetService_Disconnect(&conn_); }
 
-    // A raw connection to the machine whose reads give up after 3 s; with
-    // `hello`, the handshake by hand, confirmed with `key` when there is one.
-    static SOCKET Raw(bool hello = false, const char *key = nullptr)
+    // A raw connection (reads give up after 3 s), with the handshake by hand when asked.
+    static SOCKET Raw(const char *key)
     {
         sockaddr_in to{};
         to.sin_family = AF_INET;
@@ -183,16 +176,14 @@ protected:
             closesocket(s);
             return INVALID_SOCKET;
         }
-        if (!hello) return s;
+        if (!key) return s;
         BYTE open[8 + z::kNonceSize] = {'Z', 'D', 'U', 'A', 1, 0, 1, 0}, answer[8 + 2 * z::kNonceSize];
         BYTE confirm[8 + z::kProofSize] = {'Z', 'D', 'U', 'A', 1, 0, 3, 0};
         for (size_t i = 8; i < sizeof open; ++i) open[i] = BYTE(i * 31);
         EXPECT_TRUE(SendAll(s, open, sizeof open));
         EXPECT_TRUE(RecvAll(s, answer, sizeof answer)) << "the server answers any hello";
-        if (key) {
-            EXPECT_TRUE(z::Proof({key, true}, "ZUREDU client", open + 8, answer + 8, confirm + 8));
-            EXPECT_TRUE(SendAll(s, confirm, sizeof confirm));
-        }
+        EXPECT_TRUE(z::Proof({key, true}, "ZUREDU client", open + 8, answer + 8, confirm + 8));
+        EXPECT_TRUE(SendAll(s, confirm, sizeof confirm));
         return s;
     }
     // True when an echo request on `s` gets its reply.
@@ -209,9 +200,7 @@ protected:
     DWORD conn_ = 0;
 };
 
-// Replies from none to the largest, failures on the serving side that come
-// back as statuses on a connection that still works, and a time-out whose
-// late reply is not taken for the next exchange's.
+// Replies of every size, serving failures as statuses, a late reply never taken for the next.
 TEST_F(TwoMachines, RepliesFailuresAndTimeOut)
 {
     struct { DWORD command, size, type = peer::kPeerPacketType, status = NETSVC_OK; } cases[] = {
@@ -262,15 +251,12 @@ TEST_F(TwoMachines, BadArgumentsAndUnknownMachines)
     for (const char *name : {"SILENT", "BROKEN", "NOSUCH", ""}) EXPECT_EQ(NetService_Connect(name, 1), 0u) << name;
 }
 
-// Raw peers without the handshake or with a wrong secret are not served;
-// the library finds the secret in the environment before the hosts file.
+// Only a peer with the secret is served; the environment's secret beats the hosts file's.
 TEST_F(TwoMachines, OnlyAPeerHoldingTheSecretIsServed)
 {
-    struct { bool hello; const char *key; bool served; } cases[] = {
-        {false, nullptr, false}, {true, "not the secret", false}, {true, kSecret, true},
-    };
+    struct { const char *key; bool served; } cases[] = {{nullptr, false}, {"not the secret", false}, {kSecret, true}};
     for (const auto &c : cases) {
-        SOCKET s = Raw(c.hello, c.key);
+        SOCKET s = Raw(c.key);
         ASSERT_NE(s, INVALID_SOCKET);
         EXPECT_EQ(Echoed(s), c.served) << (&c - cases);
         closesocket(s);
@@ -287,15 +273,14 @@ TEST_F(TwoMachines, OnlyAPeerHoldingTheSecretIsServed)
     }
 }
 
-// Connections held idle or trickling, before and after the handshake: the
-// server drops those beyond its cap per peer and a real client gets in.
+// Idle and trickling connections beyond the cap are dropped; a real client gets in.
 TEST_F(TwoMachines, HeldConnectionsDoNotShutOutARealClient)
 {
     constexpr int kBeyondCap = 40;
     std::vector<SOCKET> held;
     for (size_t i = 0; i < z::kMaxConnectionsPerPeer + kBeyondCap; ++i) {
         const bool hello = i % 2;
-        SOCKET s = Raw(hello, kSecret);
+        SOCKET s = Raw(hello ? kSecret : nullptr);
         ASSERT_NE(s, INVALID_SOCKET) << i;
         if (i % 4 < 2) SendAll(s, hello ? "ZDUR\1" : "ZD", hello ? 5 : 2);   // a frame or a hello begun
         held.push_back(s);

@@ -1,12 +1,9 @@
-// FileRetrieve end to end against `dada serve` processes (the comm
-// library's test build damages replies on demand and traces this
-// process's calls), and `dada get` processes that may not crash.
+// FileRetrieve end to end against `dada serve` processes.
 #include <gtest/gtest.h>
 #include "dadada32.h"
 #include "machine.h"
 #include "zuredu.h"
 #include <atomic>
-#include <cstring>
 #include <thread>
 
 using namespace dadatest;
@@ -58,10 +55,7 @@ protected:
         server_->useHosts();
         ZUT_CorruptReplies(0, 17);
     }
-    // Retrieves and answers the status its callback reported (kUnreported
-    // without one); a failed setup reports too.  `semaphore`: its starting
-    // count, or -1 for none; from 10 up the call waits itself and leaves the
-    // count as it was.
+    // The status reported; `semaphore`: its starting count, -1 none, from 10 up the call waits.
     DWORD Fetch(const std::string &remote, const std::string &local, DWORD overwrite = 0, LONG semaphore = 0,
                 bool callback = true)
     {
@@ -84,12 +78,10 @@ protected:
     TempDir dir_;
 };
 
-// The comm library's test build damages read replies on the way in
-// (top bits of the minimum length: a byte cut off, the handle bent).
+// Damage done by the comm library's test build: a byte cut off, the handle bent.
 constexpr DWORD kShorten = 0x80000000u, kOtherHandle = 0x40000000u;
 
-// Sizes around the chunk, each way of learning the end, and damaged
-// replies asked for again up to five times (the close still goes out).
+// Sizes, each way of learning the end, and damaged replies asked for again up to five times.
 TEST_F(Retrieve, SizesDamagedRepliesAndCompletion)
 {
     struct { size_t size; DWORD damaged, status; LONG semaphore = 0; bool callback = true; DWORD how = 0; } cases[] = {
@@ -121,9 +113,7 @@ TEST_F(Retrieve, SizesDamagedRepliesAndCompletion)
     }
 }
 
-// Remote names, then rules for the local target: one that exists stays
-// unless overwriting is asked for and it is not hidden; a folder receives
-// the file under its remote name and loses it again when the transfer fails.
+// Remote names, and the local target: existing, hidden, or a folder that takes the remote name.
 TEST_F(Retrieve, RemoteNamesAndLocalTargets)
 {
     const std::string src = dir_.file("f.bin"), data = Pattern(5000), dst = dir_.file("dst"), folder = dir_.file("in");
@@ -179,8 +169,7 @@ TEST_F(Retrieve, ServerKilledMidTransfer)
     EXPECT_FALSE(FileExists(dst));
 }
 
-// Four `dada get` processes at once, waiting or not: each exits 0 with the
-// whole file.
+// Four `dada get` processes at once, waiting or not: each exits 0 with the whole file.
 TEST_F(Retrieve, ManyGetProcessesNoCrash)
 {
     const std::string source = dir_.file("source.bin"), data(300000, 'q');
