@@ -68,13 +68,13 @@ protected:
         delta_->useHosts();
     }
 
-    // name -> type of a whole folder; every batch well formed and cut only when full.
+    // name -> type of a whole folder in batches_; every batch well formed and cut only when full.
     std::multimap<std::string, int> ReadFolder(const std::string &search, const char *pattern, DWORD mode,
-                                               int &batches, DWORD room = 2048, const char *server = "DELTA")
+                                               DWORD room = 2048, const char *server = "DELTA")
     {
         std::multimap<std::string, int> seen;
         DWORD cont = 0;
-        for (batches = 0; cont != RPC_CONTINUATION_DONE && batches < 1000 && !HasFailure(); ++batches) {
+        for (batches_ = 0; cont != RPC_CONTINUATION_DONE && batches_ < 1000 && !HasFailure(); ++batches_) {
             Packet pk(server, search, pattern, mode, room);
             pk.cont = cont;
             EXPECT_EQ(RPC_SendCall(pk.p()), RPC_OK);
@@ -100,6 +100,7 @@ protected:
         return seen;
     }
 
+    int batches_ = 0;
     static inline Machine *delta_;
     static inline dadatest::TempDir *tree_;
 };
@@ -114,8 +115,7 @@ TEST_F(RemoteCalls, AFolderComesInBatchesThatFitTheRoom)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(&c - cases);
-        int batches = 0;
-        const auto seen = ReadFolder(tree_->path() + "\\*.*", c.pattern, c.mode, batches, c.room);
+        const auto seen = ReadFolder(tree_->path() + "\\*.*", c.pattern, c.mode, c.room);
         size_t files = 0;
         for (const auto &[name, type] : seen) {
             EXPECT_EQ(seen.count(name), 1u) << name << " came twice";
@@ -124,12 +124,11 @@ TEST_F(RemoteCalls, AFolderComesInBatchesThatFitTheRoom)
         }
         EXPECT_EQ(files, c.files);
         EXPECT_EQ(seen.size() - files, 5u);
-        EXPECT_GE(batches, c.batches);
+        EXPECT_GE(batches_, c.batches);
     }
     dadatest::TempDir empty;
-    int batches = 0;
-    EXPECT_EQ(ReadFolder(empty.path() + "\\*.none", nullptr, 0, batches).size(), 0u);
-    EXPECT_EQ(batches, 1);
+    EXPECT_EQ(ReadFolder(empty.path() + "\\*.none", nullptr, 0).size(), 0u);
+    EXPECT_EQ(batches_, 1);
 }
 
 TEST_F(RemoteCalls, FailedCallsLeaveThePacketAlone)
@@ -176,8 +175,7 @@ TEST_F(RemoteCalls, ServedRootsBoundWhatIsListed)
     const std::string drive = root.substr(0, 3) + '\0' + '\0';
     EXPECT_EQ(std::string(reinterpret_cast<const char *>(pk->replyList), pk->replyCount), drive);
 
-    int batches = 0;
-    const auto above = ReadFolder(tree_->path() + "\\*.*", nullptr, 0, batches, 2048, "ECHO");
+    const auto above = ReadFolder(tree_->path() + "\\*.*", nullptr, 0, 2048, "ECHO");
     EXPECT_EQ(above.count("alpha"), 1u);
     EXPECT_EQ(above.size() - above.count(".") - above.count(".."), 1u);
     Packet outside("ECHO", tree_->file("gamma") + "\\*.*", nullptr, 0);
