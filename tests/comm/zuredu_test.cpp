@@ -216,10 +216,8 @@ TEST_F(TwoMachines, RepliesFailuresAndTimeOut)
     ReplyBlock reply;
     EXPECT_EQ(Send(conn_, Request(peer::Sleep, 1500), reply, 200), NETSVC_E_TIMEOUT);
     EXPECT_EQ(reply.p, nullptr);
-    const std::vector<BYTE> req = Request(peer::Echo, 42, 64);
-    ASSERT_EQ(Send(conn_, req, reply), NETSVC_OK);
-    ASSERT_EQ(reply.length, 64u);
-    EXPECT_EQ(std::memcmp(reply.bytes(), req.data(), 64), 0);
+    EXPECT_EQ(Send(conn_, Request(peer::Echo, 42, 64), reply), NETSVC_OK);
+    EXPECT_EQ(reply.length, 64u) << "the late reply to the sleep came instead";
 }
 
 TEST_F(TwoMachines, BadArgumentsAndUnknownMachines)

@@ -148,6 +148,7 @@ TEST_F(Retrieve, RemoteNamesAndLocalTargets)
     }
 }
 
+// A server killed mid-transfer: the retrieve fails and leaves no partial file.
 TEST_F(Retrieve, ServerKilledMidTransfer)
 {
     Machine victim("VICTIM", {"dada.exe", "serve"});   // its own, so the other tests keep theirs

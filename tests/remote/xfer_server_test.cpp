@@ -5,7 +5,6 @@
 #include "machine.h"
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <random>
 #include <vector>
 
@@ -199,16 +198,16 @@ TEST_F(TransferServer, FuzzedRequestsGetWellFormedReplies)
     const char *env = std::getenv("DADA_XFER_FUZZ_COUNT");
     const unsigned long count = env && *env ? std::strtoul(env, nullptr, 0) : 20000;
     std::mt19937 rng(20240607);
-    std::map<std::string, unsigned> failures;
+    unsigned failures = 0;
     for (unsigned long i = 0; i < count; ++i) {
         const std::string req = Mutate(seeds[rng() % seeds.size()], rng, seeds);
         Reply r(req);
         const std::string bad = Check(req, r);
-        if (!bad.empty() && failures[bad]++ == 0) ADD_FAILURE() << bad << " (case " << i << ", " << req.size() << " bytes)";
+        if (!bad.empty() && failures++ == 0) ADD_FAILURE() << bad << " (case " << i << ")";
         if (r.p && r.length == 12 && r.field(0) == XFER_REQ_OPEN) ZK_Close(r.field(4));   // a mutated name that opened
     }
     ZK_Close(own);
-    EXPECT_TRUE(failures.empty());
+    EXPECT_EQ(failures, 0u);
 }
 
 } // namespace
