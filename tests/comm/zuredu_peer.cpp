@@ -43,17 +43,12 @@ int main(int argc, char **argv)
     if (rpc && !RPC_ServerStart()) return 4;
     NetService_AllServicesStarted();
     if (!(port = NetService_Listen(opt["--name"].c_str(), opt["--listen"].c_str()))) return 5;
-    if (!portFile.empty()) {   // written whole, then renamed: a reader never sees half of it
-        const std::string tmp = portFile + ".tmp";
-        FILE *f = std::fopen(tmp.c_str(), "wb");
-        if (!f) return 6;
-        std::fprintf(f, "%lu\n", static_cast<unsigned long>(port));
-        std::fclose(f);
-        MoveFileA(tmp.c_str(), portFile.c_str());
-    }
+    FILE *f = std::fopen(portFile.c_str(), "wb");   // the reader waits for the line's end
+    if (!f) return 6;
+    std::fprintf(f, "%lu\n", static_cast<unsigned long>(port));
+    std::fclose(f);
     const ULONGLONG end = GetTickCount64() + std::strtoul(opt["--seconds"].c_str(), nullptr, 10) * 1000ull;
-    while (GetTickCount64() < end &&
-           (stopFile.empty() || GetFileAttributesA(stopFile.c_str()) == INVALID_FILE_ATTRIBUTES))
+    while (GetTickCount64() < end && GetFileAttributesA(stopFile.c_str()) == INVALID_FILE_ATTRIBUTES)
         Sleep(50);
     if (rpc) RPC_ServerStop();
     NetService_ServiceShutdown(&service);
