@@ -115,13 +115,20 @@ bool ShouldFail(const char *procedure)
     return false;
 }
 
-void MaybeCorrupt(BYTE *data, DWORD length)
+void MaybeCorrupt(BYTE *data, DWORD &length)
 {
     Locked l;
     Hooks &h = H();
-    if (h.corruptLeft == 0 || length == 0 || length < h.corruptMin) return;
+    const DWORD kind = h.corruptMin & kDamageKinds, minLength = h.corruptMin & ~kDamageKinds;
+    const DWORD least = kind == kDamageSecondWord ? 8 : 1;
+    if (h.corruptLeft == 0 || length < least || length < minLength) return;
     --h.corruptLeft;
-    data[length - 1] ^= 0x5A;
+    if (kind == kDamageShorten)
+        --length;
+    else if (kind == kDamageSecondWord)
+        data[4] ^= 0x01;
+    else
+        data[length - 1] ^= 0x5A;
 }
 
 } // namespace zuredu

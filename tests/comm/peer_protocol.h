@@ -1,5 +1,4 @@
-// The test peer's protocol (packet type kPeerPacketType): a request's first
-// 32-bit word is a command, the second its argument.
+// The test peer's protocol: a request's first word is a command, the second its argument.
 #pragma once
 #include <windows.h>
 

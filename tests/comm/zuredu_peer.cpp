@@ -1,6 +1,5 @@
-// A second machine for the communication tests: serves the peer protocol
-// (and, with --rpc on, the RPC procedures) until its stop file appears.
-//   zuredu_peer [--rpc on] --name NAME --listen ADDR:PORT --port-file PATH --stop-file PATH [--seconds N]
+// A second machine serving the peer protocol (and RPC) until its stop file appears.
+// zuredu_peer [--rpc on] --name NAME --listen ADDR:PORT --port-file PATH --stop-file PATH [--seconds N]
 #include "peer_protocol.h"
 #include "zarov.h"
 #include "zuredu.h"
@@ -44,17 +43,12 @@ int main(int argc, char **argv)
     if (rpc && !RPC_ServerStart()) return 4;
     NetService_AllServicesStarted();
     if (!(port = NetService_Listen(opt["--name"].c_str(), opt["--listen"].c_str()))) return 5;
-    if (!portFile.empty()) {   // written whole, then renamed: a reader never sees half of it
-        const std::string tmp = portFile + ".tmp";
-        FILE *f = std::fopen(tmp.c_str(), "wb");
-        if (!f) return 6;
-        std::fprintf(f, "%lu\n", static_cast<unsigned long>(port));
-        std::fclose(f);
-        MoveFileA(tmp.c_str(), portFile.c_str());
-    }
+    FILE *f = std::fopen(portFile.c_str(), "wb");   // the reader waits for the line's end
+    if (!f) return 6;
+    std::fprintf(f, "%lu\n", static_cast<unsigned long>(port));
+    std::fclose(f);
     const ULONGLONG end = GetTickCount64() + std::strtoul(opt["--seconds"].c_str(), nullptr, 10) * 1000ull;
-    while (GetTickCount64() < end &&
-           (stopFile.empty() || GetFileAttributesA(stopFile.c_str()) == INVALID_FILE_ATTRIBUTES))
+    while (GetTickCount64() < end && GetFileAttributesA(stopFile.c_str()) == INVALID_FILE_ATTRIBUTES)
         Sleep(50);
     if (rpc) RPC_ServerStop();
     NetService_ServiceShutdown(&service);

@@ -1,8 +1,5 @@
-// Loads DADADA32.dll from its own folder (with whatever comm and RPC
-// libraries lie beside it), tries one retrieve and unloads it again.
-//   binding_probe TRACEFILE TEMPFOLDER
-// Appends "probe:..." marks to the comm library's trace file, between the
-// calls it records.  Exit code: 0 loaded, 1 the load failed, 2 bad use.
+// binding_probe TRACEFILE TEMPFOLDER: loads DADADA32.dll, retrieves once and
+// unloads, marking each step in the comm library's trace; exit 1: no load.
 #include <windows.h>
 #include <cstdio>
 #include <string>

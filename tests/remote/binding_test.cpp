@@ -1,7 +1,5 @@
-// Binding of the comm and RPC libraries at load and unload, each scenario
-// in its own process with its own folder of libraries: both there, a comm
-// library short of a procedure (as bad as none), no RPC library, and a
-// failure half-way through the start that must be unwound.
+// Binding of the comm and RPC libraries at load and unload, one process and
+// folder of libraries per scenario.
 #include <gtest/gtest.h>
 #include "machine.h"
 

@@ -1,5 +1,4 @@
-// FileMove: copy in 65534-byte blocks and delete; all or nothing for the
-// destination, and the source never lost.
+// FileMove: all or nothing for the destination, and the source never lost.
 #include <gtest/gtest.h>
 #include "dadada32.h"
 #include "machine.h"
@@ -28,9 +27,7 @@ TEST(FileMove, ExistingDestinationAndMissingNames)
     }
 }
 
-// Sizes around the block, moved whole with one read per block; then, for
-// the largest, a failure at each kernel call in turn: the move fails with
-// the source intact, no destination and nothing left open.
+// Sizes around the block, then a kernel failure at each call: nothing lost or left open.
 TEST(FileMove, SizesAndAFaultAtEveryKernelCall)
 {
     TempDir dir;
