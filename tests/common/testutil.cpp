@@ -1,4 +1,6 @@
 #include "testutil.h"
+
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -42,6 +44,8 @@ void RemoveTree(const std::string &path)
 {
     std::wstring wide(path.size(), L'\0');
     wide.resize(MultiByteToWideChar(CP_ACP, 0, path.data(), int(path.size()), wide.data(), int(wide.size())));
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');   // the long-path form takes names as they stand
+    while (wide.size() > 3 && wide.back() == L'\\') wide.pop_back();
     RemoveTreeW(path.size() > 2 && path[1] == ':' ? L"\\\\?\\" + wide : wide);
 }
 
