@@ -165,15 +165,22 @@ HRESULT WINAPI NoShell(IMalloc **allocator)
 }
 
 // Selects `path` in the shell's browser; the first browser of a process may
-// still be filling its tree, so the selection is made until it holds.
+// still be filling its tree (and then selects its root again), so the
+// selection is made until it has held for half a second.
 void ShellSelect(HWND browser, const std::string &path)
 {
     const std::string name = path.substr(path.rfind('\\') + 1);
     HWND tree = FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
+    DWORD heldSince = 0;
     WaitUntil([&] {
-        SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
         HTREEITEM caret = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-        return caret && lstrcmpiA(TreeItemText(tree, caret).c_str(), name.c_str()) == 0;
+        if (!caret || lstrcmpiA(TreeItemText(tree, caret).c_str(), name.c_str()) != 0) {
+            SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(path.c_str()));
+            heldSince = 0;
+            return false;
+        }
+        if (!heldSince) heldSince = GetTickCount();
+        return GetTickCount() - heldSince >= 500;
     }, kDialogLimit / 2);
 }
 
