@@ -19,11 +19,6 @@ bool Contains(std::string_view outer, std::string_view inner)
 
 } // namespace
 
-bool HasServedRoots()
-{
-    return GetEnvironmentVariableA(kRootsVariable, nullptr, 0) != 0;
-}
-
 std::string FullPath(const char *path)
 {
     char full[kPathBuf];
@@ -36,28 +31,33 @@ std::string FullPath(const char *path)
     return s;
 }
 
-RootReach ReachOf(const std::string &full)
+ServedRoots ServedRoots::Read()
 {
-    char roots[kRootsArea];
-    const DWORD n = GetEnvironmentVariableA(kRootsVariable, roots, sizeof roots);
-    if (n == 0) return RootReach::Inside;
-    if (n >= sizeof roots || full.empty()) return RootReach::Outside;
-    RootReach reach = RootReach::Outside;
-    std::string_view rest(roots, n);
+    ServedRoots r;
+    char setting[kRootsArea];
+    const DWORD n = GetEnvironmentVariableA(kRootsVariable, setting, sizeof setting);
+    r.set_ = n != 0;
+    if (n == 0 || n >= sizeof setting) return r;
+    std::string_view rest(setting, n);
     while (!rest.empty()) {
         const size_t end = std::min(rest.find(';'), rest.size());
-        const std::string r = FullPath(std::string(rest.substr(0, end)).c_str());
+        std::string root = FullPath(std::string(rest.substr(0, end)).c_str());
         rest.remove_prefix(std::min(end + 1, rest.size()));
-        if (r.empty()) continue;
+        if (!root.empty()) r.roots_.push_back(std::move(root));
+    }
+    return r;
+}
+
+RootReach ServedRoots::reach(const std::string &full) const
+{
+    if (!set_) return RootReach::Inside;
+    if (full.empty()) return RootReach::Outside;
+    RootReach reach = RootReach::Outside;
+    for (const std::string &r : roots_) {
         if (Contains(r, full)) return RootReach::Inside;
         if (Contains(full, r)) reach = RootReach::Toward;
     }
     return reach;
-}
-
-bool InServedRoots(const char *path)
-{
-    return ReachOf(FullPath(path)) == RootReach::Inside;
 }
 
 } // namespace dada

@@ -83,10 +83,11 @@ Answer ReadVolumes(const std::vector<Arg> &in, DWORD room)
     DWORD n = GetLogicalDriveStringsA(sizeof roots - 1, roots);
     if (n == 0 || n >= sizeof roots) return Failed(RPC_E_SERVER);
     NameList list(std::min(room, kVolumesRoom));
+    const dada::ServedRoots served = dada::ServedRoots::Read();
     for (const char *root = roots; *root && list.entries() < most; root += lstrlenA(root) + 1) {
         UINT type = GetDriveTypeA(root);
         if (type == DRIVE_UNKNOWN || type == DRIVE_NO_ROOT_DIR) continue;
-        if (dada::ReachOf(root) == dada::RootReach::Outside) continue;   // holds no served root
+        if (served.reach(root) == dada::RootReach::Outside) continue;   // holds no served root
         if (!list.add(0, root)) break;
     }
     Answer a;
@@ -106,13 +107,14 @@ struct FolderSearch {
     dada::UniqueFind handle;
     WIN32_FIND_DATAA entry{};      // the entry the search stands on
     ULONGLONG parked = 0;          // when it was left for the next batch
+    dada::ServedRoots served;      // as read when the search began
     std::string towardRoots;       // a folder above the served roots: only the way to them is shown
 
     bool folder() const { return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
     bool wanted() const
     {
         if (!towardRoots.empty() &&
-            dada::ReachOf(dada::FullPath((towardRoots + entry.cFileName).c_str())) == dada::RootReach::Outside)
+            served.reach(dada::FullPath((towardRoots + entry.cFileName).c_str())) == dada::RootReach::Outside)
             return false;
         return folder() || (!foldersOnly && (pattern.empty() || dada::WildcardMatch(pattern.c_str(), entry.cFileName)));
     }
@@ -171,12 +173,13 @@ ParkedSearches &Parked()
 // roots); false for any other folder.
 bool WithinServedRoots(FolderSearch &search)
 {
-    if (!dada::HasServedRoots()) return true;
+    search.served = dada::ServedRoots::Read();
+    if (!search.served.set()) return true;
     const std::string full = dada::FullPath(search.path.c_str());
     const size_t cut = full.rfind('\\');
     if (cut == std::string::npos) return false;
     const std::string folder = full.substr(0, cut + 1);
-    const dada::RootReach reach = dada::ReachOf(dada::FullPath(folder.c_str()));
+    const dada::RootReach reach = search.served.reach(dada::FullPath(folder.c_str()));
     if (reach == dada::RootReach::Outside) return false;
     search.path = full;
     if (reach == dada::RootReach::Toward) search.towardRoots = folder;

@@ -2,18 +2,18 @@
 // called, failures of the start-up procedures on demand, and replies
 // damaged in transit.  In the shipped build they cost nothing.
 // The damage done is chosen by the top bits of the minimum length given to
-// ZUT_CorruptReplies: none flips the last byte, kDamageShorten drops it,
-// kDamageSecondWord flips a bit of the reply's second 32-bit word.
+// ZUT_CorruptReplies (ZUT_DAMAGE_* in zuredu.h); none flips the last byte.
 #pragma once
 #include <windows.h>
+#include "zuredu.h"
 
 namespace zuredu {
 
-constexpr DWORD kDamageShorten = 0x80000000u;
-constexpr DWORD kDamageSecondWord = 0x40000000u;
+#ifdef ZUREDU_TESTHOOKS
+constexpr DWORD kDamageShorten = ZUT_DAMAGE_SHORTEN;
+constexpr DWORD kDamageSecondWord = ZUT_DAMAGE_SECOND_WORD;
 constexpr DWORD kDamageKinds = kDamageShorten | kDamageSecondWord;
 
-#ifdef ZUREDU_TESTHOOKS
 void LoadHooks();                        // from the environment, at load
 void Trace(const char *procedure);
 bool ShouldFail(const char *procedure);  // counts the call

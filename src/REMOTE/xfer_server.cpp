@@ -7,6 +7,7 @@
 #include "REMOTE/xfer_wire.h"
 #include "dada/memblock.h"
 #include "dada/process_object.h"
+#include "dada/served_roots.h"
 #include "zoredo32.h"
 
 #include <unordered_map>
@@ -127,7 +128,7 @@ DWORD ServeOpen(const BYTE *req, DWORD length, BYTE *reply)
 {
     char *path = reinterpret_cast<char *>(reply + sizeof(OpenReply));
     if (!MapRemoteName(reinterpret_cast<const char *>(req + kOpenHeader), length - kOpenHeader, path) ||
-        !InServedRoots(path))
+        !ServedRoots::Read().serves(path))
         return XFER_E_BAD_NAME;
     OpenReply out{XFER_REQ_OPEN, ZK_Open(path, ZK_OPEN_READ), 0};
     if (out.handle != ZK_NOFILE) {

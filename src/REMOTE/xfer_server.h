@@ -2,7 +2,6 @@
 // request of service 2, and its mapping of a requested name to a local path.
 #pragma once
 #include <windows.h>
-#include "dada/served_roots.h"
 
 namespace dada::xfer {
 
@@ -19,9 +18,5 @@ DWORD WINAPI FileTransferHandler(DWORD ignored, const void *request, DWORD lengt
 // False when the name is not terminated in time, has no first component,
 // begins with a lone separator, or the path would not fit.
 bool MapRemoteName(const char *name, DWORD available, char *out);
-
-// The served roots (dada/served_roots.h): names outside them are refused.
-using dada::InServedRoots;
-using dada::kRootsVariable;
 
 } // namespace dada::xfer

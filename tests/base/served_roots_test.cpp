@@ -28,9 +28,10 @@ TEST(ServedRoots, Reach)
     };
     for (const auto &c : cases) {
         SetEnvironmentVariableA(dada::kRootsVariable, c.roots);
-        EXPECT_EQ(dada::ReachOf(dada::FullPath(c.path)), c.reach) << (c.roots ? c.roots : "-") << " " << c.path;
-        EXPECT_EQ(dada::InServedRoots(c.path), c.reach == R::Inside);
-        EXPECT_EQ(dada::HasServedRoots(), c.roots != nullptr);
+        const dada::ServedRoots served = dada::ServedRoots::Read();
+        EXPECT_EQ(served.reach(dada::FullPath(c.path)), c.reach) << (c.roots ? c.roots : "-") << " " << c.path;
+        EXPECT_EQ(served.serves(c.path), c.reach == R::Inside);
+        EXPECT_EQ(served.set(), c.roots != nullptr);
     }
     SetEnvironmentVariableA(dada::kRootsVariable, nullptr);
 }

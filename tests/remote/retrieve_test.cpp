@@ -79,7 +79,7 @@ protected:
 };
 
 // Damage done by the comm library's test build: a byte cut off, the handle bent.
-constexpr DWORD kShorten = 0x80000000u, kOtherHandle = 0x40000000u;
+constexpr DWORD kShorten = ZUT_DAMAGE_SHORTEN, kOtherHandle = ZUT_DAMAGE_SECOND_WORD;
 
 // Sizes, each way of learning the end, and damaged replies asked for again up to five times.
 TEST_F(Retrieve, SizesDamagedRepliesAndCompletion)

@@ -2,6 +2,7 @@
 // requests (the library's handler, registered when it loads) and remote
 // calls, until Ctrl-C, its stop file, or its time limit.
 #include "command.h"
+#include "dada/served_roots.h"
 #include "zarov.h"
 #include "zuredu.h"
 
@@ -50,7 +51,7 @@ int RunServe(const dadatool::Args &args)
             return dadatool::Fail("--root " + root + ": not a folder");
         roots += (roots.empty() ? "" : ";") + std::string(full);
     }
-    if (!roots.empty()) SetEnvironmentVariableA("DADA_ROOTS", roots.c_str());
+    if (!roots.empty()) SetEnvironmentVariableA(dada::kRootsVariable, roots.c_str());
 
     DWORD port = NetService_Listen(name.empty() ? nullptr : name.c_str(), listen.empty() ? nullptr : listen.c_str());
     if (!port)

@@ -3,9 +3,9 @@
 // it).  Without the setting every name is reachable.  The file-transfer
 // server opens only names inside a root; the RPC server's drive and folder
 // listings show the roots and the folders that lead to them, nothing else.
-// Reads the environment on every call; safe from any thread.
 #pragma once
 #include <string>
+#include <vector>
 
 namespace dada {
 
@@ -18,18 +18,24 @@ enum class RootReach {
     Outside,
 };
 
-// True when the setting is present (even when it names nothing).
-bool HasServedRoots();
-
 // `path` made absolute, with '\' separators, free of "." and ".." steps and
 // without a trailing separator (a drive root keeps its "X:\"); empty when it
 // cannot be.
 std::string FullPath(const char *path);
 
-// Where an absolute path made by FullPath stands against the roots.
-RootReach ReachOf(const std::string &full);
+// The setting as it stands when read: one read of the environment, each
+// root made absolute once.  A value; safe to use from any thread.
+class ServedRoots {
+public:
+    static ServedRoots Read();
 
-// True when the setting is absent or `path`, made absolute, lies in a root.
-bool InServedRoots(const char *path);
+    bool set() const { return set_; }                    // present (even when it names nothing)
+    RootReach reach(const std::string &full) const;      // `full` as FullPath makes it
+    bool serves(const char *path) const { return reach(FullPath(path)) == RootReach::Inside; }
+
+private:
+    bool set_ = false;
+    std::vector<std::string> roots_;   // made absolute; a setting too long to read leaves none
+};
 
 } // namespace dada

@@ -132,7 +132,11 @@ DWORD WINAPI NetService_Listen(LPCSTR name, LPCSTR endpoint);
  *                            optionally "#N": fail only the N-th call (1-based)
  *   DADA_ZUREDU_CORRUPT=N[:MIN]  flip the last byte of the next N replies
  *                            of at least MIN bytes (default 17) that
- *                            NetService_SendPacket receives */
+ *                            NetService_SendPacket receives
+ * ZUT_CorruptReplies' minimum length may carry one kind of damage in its
+ * top bits instead of the flipped last byte: */
+#define ZUT_DAMAGE_SHORTEN     0x80000000u  /* the last byte is dropped */
+#define ZUT_DAMAGE_SECOND_WORD 0x40000000u  /* a bit of the second 32-bit word flips */
 DWORD WINAPI ZUT_CorruptReplies(DWORD count, DWORD minLength); /* answers the count still pending before */
 DWORD WINAPI ZUT_GetTrace(LPSTR buffer, DWORD size);            /* names, '\n'-ended; answers the full length */
 void  WINAPI ZUT_SetFailures(LPCSTR list);                      /* as DADA_ZUREDU_FAIL; null clears */
