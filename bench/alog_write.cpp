@@ -21,13 +21,6 @@ constexpr int kRounds = 7;
 const char kLine[] = "01/02/2026\t10:30\tInfected\tscanner\tC:\\data\\some\\file.exe\tW32.Test\r\n";
 constexpr DWORD kLineLength = sizeof kLine - 1;
 
-std::string TempFile(const char *name)
-{
-    char dir[MAX_PATH];
-    GetTempPathA(sizeof dir, dir);
-    return std::string(dir) + name;
-}
-
 // One side of a round: a fresh file, then slices of lines.
 class LibrarySide {
 public:
@@ -96,7 +89,7 @@ void Round(const std::string &a, const std::string &b, bool burst, double &lib, 
 
 int main()
 {
-    std::string a = TempFile("dada_bench_alog.log"), b = TempFile("dada_bench_plain.log");
+    std::string a = BenchTempPath("dada_bench_alog.log"), b = BenchTempPath("dada_bench_plain.log");
     std::printf("ALOG_Write, lines of %u bytes (%d open-close, %d in a burst), fastest of %d slices a side in each of %d rounds\n",
                 unsigned(kLineLength), kOpenCloseLines, kBurstLines, kSlices, kRounds);
     for (bool burst : {false, true}) {

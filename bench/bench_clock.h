@@ -1,6 +1,8 @@
-// Wall-clock seconds for the benchmark programs.
+// Small helpers of the benchmark programs: wall-clock seconds and paths in
+// the temporary folder.
 #pragma once
 #include <windows.h>
+#include <string>
 
 inline double BenchNow()
 {
@@ -8,4 +10,11 @@ inline double BenchNow()
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
     return double(t.QuadPart) / double(freq.QuadPart);
+}
+
+inline std::string BenchTempPath(const std::string &name)
+{
+    char dir[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    return std::string(dir) + name;
 }

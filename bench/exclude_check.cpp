@@ -1,6 +1,7 @@
 // ExcludeCheck with a 50-item list against the same paths run through 50
 // bare NameWildcardMatch calls each, side by side; and a count of the heap
 // allocations the library makes while checking (there must be none).
+#include "bench_clock.h"
 #include "dadada32.h"
 #include "testkit/alloccount.h"
 
@@ -15,14 +16,6 @@ namespace {
 constexpr int kItems = 50;
 constexpr int kPaths = 100000;
 constexpr int kRounds = 11;   // the best of each side counts (the machine may be shared)
-
-double Now()
-{
-    static LARGE_INTEGER freq = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(freq.QuadPart);
-}
 
 unsigned Next(unsigned &seed) { seed = seed * 1103515245u + 12345u; return seed >> 16; }
 
@@ -85,17 +78,17 @@ int main()
     long covered = 0, matched = 0;
     for (int round = 0; round < kRounds; ++round) {
         covered = 0;
-        double t0 = Now();
+        double t0 = BenchNow();
         for (const auto &p : paths) covered += ExcludeCheck(list, p.c_str(), 1) == EXCLUDE_COVERED;
-        double rate = kPaths / (Now() - t0);
+        double rate = kPaths / (BenchNow() - t0);
 
         matched = 0;
-        t0 = Now();
+        t0 = BenchNow();
         for (const auto &p : paths) {
             const char *name = std::strrchr(p.c_str(), '\\') + 1;
             for (const char *pattern : patterns) matched += NameWildcardMatch(pattern, name) != 0;
         }
-        double bare = kPaths / (Now() - t0);
+        double bare = kPaths / (BenchNow() - t0);
         if (rate > best) best = rate;
         if (bare > bestBare) bestBare = bare;
     }
@@ -106,9 +99,9 @@ int main()
     auto rateOf = [&](EXCLUDEHANDLE l) {
         double r = 0;
         for (int round = 0; round < kRounds; ++round) {
-            double t0 = Now();
+            double t0 = BenchNow();
             for (const auto &p : paths) ExcludeCheck(l, p.c_str(), 1);
-            r = std::max(r, kPaths / (Now() - t0));
+            r = std::max(r, kPaths / (BenchNow() - t0));
         }
         return r;
     };

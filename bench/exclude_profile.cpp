@@ -13,9 +13,7 @@ namespace {
 
 std::string WriteProfile(int items)
 {
-    char dir[MAX_PATH];
-    GetTempPathA(sizeof dir, dir);
-    std::string path = std::string(dir) + "bench_exclude_" + std::to_string(items) + ".ini";
+    std::string path = BenchTempPath("bench_exclude_" + std::to_string(items) + ".ini");
     std::string body = "[ExcludedItems]\r\nNumExcludeItems=" + std::to_string(items) + "\r\n";
     for (int i = 0; i < items; ++i)
         body += "ExcludedItem_" + std::to_string(i) + "=C:\\data\\f" + std::to_string(i) + "|*.t" +

@@ -22,9 +22,7 @@ constexpr int kCopiesEach = 3;
 
 std::string Temp(const std::string &name)
 {
-    char dir[MAX_PATH];
-    GetTempPathA(sizeof dir, dir);
-    return std::string(dir) + "bench_filemove_" + std::to_string(GetCurrentProcessId()) + "_" + name;
+    return BenchTempPath("bench_filemove_" + std::to_string(GetCurrentProcessId()) + "_" + name);
 }
 
 struct Pair { std::string from, to; };

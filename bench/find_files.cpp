@@ -99,9 +99,7 @@ void RemoveTree(const std::string &root)
 
 int main()
 {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    std::string root = std::string(temp) + "dada_bench_tree";
+    std::string root = BenchTempPath("dada_bench_tree");
     double t0 = BenchNow();
     MakeTree(root);
     std::printf("tree of %d files in %d folders made in %.1f s; best of 5 walks each\n",

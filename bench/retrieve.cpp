@@ -24,9 +24,7 @@ constexpr int kRounds = 5;   // interleaved; the best of each side counts (the m
 
 std::string Temp(const std::string &name)
 {
-    char dir[MAX_PATH];
-    GetTempPathA(sizeof dir, dir);
-    return std::string(dir) + "bench_retrieve_" + std::to_string(GetCurrentProcessId()) + "_" + name;
+    return BenchTempPath("bench_retrieve_" + std::to_string(GetCurrentProcessId()) + "_" + name);
 }
 
 std::string ProgramDir()
