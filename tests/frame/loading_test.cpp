@@ -1,5 +1,6 @@
 // The library frame on a copy loaded and freed here: ordinals, its strings by
-// the handle kept from the load, the fonts freed before the remote services.
+// the handle kept from the load, the dialog fonts (made once, small then bold)
+// freed before the remote services.
 #include <gtest/gtest.h>
 #include "dadada32.h"
 #include "testkit/importpatch.h"
@@ -37,9 +38,17 @@ TEST(Frame, LoadOrdinalsAndUnload)
     EXPECT_STREQ(line, "Service Ended\t\r\n");
     std::vector<HGDIOBJ> expected;
     for (const char *setter : {"SetSmallFont", "SetBoldFont"}) {
+        auto set = reinterpret_cast<void(WINAPI *)(HWND)>(GetProcAddress(lib, setter));
         HWND w = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        reinterpret_cast<void(WINAPI *)(HWND)>(GetProcAddress(lib, setter))(w);
-        expected.push_back(reinterpret_cast<HGDIOBJ>(SendMessageA(w, WM_GETFONT, 0, 0)));
+        set(w);
+        const auto font = reinterpret_cast<HGDIOBJ>(SendMessageA(w, WM_GETFONT, 0, 0));
+        set(w);   // made once: the second call hands out the same font
+        EXPECT_EQ(font, reinterpret_cast<HGDIOBJ>(SendMessageA(w, WM_GETFONT, 0, 0)));
+        LOGFONTA lf;
+        ASSERT_EQ(int(sizeof lf), GetObjectA(font, sizeof lf, &lf));
+        EXPECT_EQ(expected.empty() ? FW_NORMAL : FW_BOLD, lf.lfWeight);
+        EXPECT_STREQ("MS Sans Serif", lf.lfFaceName);
+        expected.push_back(font);
         DestroyWindow(w);
     }
     expected.push_back(nullptr);

@@ -5,16 +5,12 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 
-struct Rec {
-    DWORD kind;
-    std::string path, name;
-    bool operator==(const Rec &o) const { return kind == o.kind && path == o.path && name == o.name; }
-};
-std::ostream &operator<<(std::ostream &os, const Rec &r) { return os << r.kind << ":" << r.path << "|" << r.name; }
+using Rec = std::tuple<DWORD, std::string, std::string>;   // kind, path, name
 
 // Every record of one walk, in order; the procedure answers 0 at record `stopAt`.
 struct Walk {
@@ -32,7 +28,7 @@ struct Walk {
     }
     size_t count(DWORD kind) const
     {
-        return std::count_if(recs.begin(), recs.end(), [&](const Rec &r) { return r.kind == kind; });
+        return std::count_if(recs.begin(), recs.end(), [&](const Rec &r) { return std::get<0>(r) == kind; });
     }
 };
 
@@ -49,7 +45,7 @@ TEST(FindAllFiles, WalksFlatAndNested)
     ASSERT_TRUE(dadatest::WriteFileBytes(d + "\\a.txt", "x") && dadatest::WriteFileBytes(sub + "\\deeper\\g", "x"));
     for (DWORD recurse : {0u, 2u}) {
         Walk w(d + "\\", recurse);
-        std::sort(w.recs.begin(), w.recs.end(), [](const Rec &a, const Rec &b) { return a.name < b.name; });
+        std::sort(w.recs.begin(), w.recs.end());
         ASSERT_EQ((std::vector<Rec>{{0, d, "a.txt"}, {1, d, "sub"}}), w.recs);
     }
     Walk w(d, 1);
@@ -65,7 +61,7 @@ TEST(FindAllFiles, WalksFlatAndNested)
     EXPECT_EQ(0, FindAllFiles(nullptr, 1, Walk::Collect, 0));
     EXPECT_EQ(0, FindAllFiles(d.c_str(), 1, nullptr, 0));
     EXPECT_TRUE(Walk(std::string(600, 'x'), 1).recs.empty());
-    for (const Rec &r : Walk("C:\\", 0).recs) EXPECT_EQ("C:", r.path);
+    for (const Rec &r : Walk("C:\\", 0).recs) EXPECT_EQ("C:", std::get<1>(r));
 }
 
 // A folder whose path reaches 260 characters: one kind-3 record, its end record keeps the other
@@ -86,13 +82,13 @@ TEST(FindAllFiles, LongPaths)
     const std::string full = chain(258), huge = full + "\\" + std::string(255, 'h');
     ASSERT_TRUE(MakeFolder(left) && MakeFolder(left + "\\f") && MakeFolder(huge) && MakeFolder(huge + "\\in"));
     Walk w(root, 1);
-    auto at = std::find_if(w.recs.begin(), w.recs.end(), [](const Rec &r) { return r.kind == 3; });
+    auto at = std::find_if(w.recs.begin(), w.recs.end(), [](const Rec &r) { return std::get<0>(r) == 3; });
     ASSERT_TRUE(at != w.recs.end() && at + 1 != w.recs.end());
     EXPECT_EQ((Rec{3, left.substr(0, 260), "f"}), at[0]);
     EXPECT_EQ((Rec{2, parent, "f"}), at[1]);
     EXPECT_EQ(1u, w.count(3));
     EXPECT_EQ(1, std::count(w.recs.begin(), w.recs.end(), Rec{1, full, std::string(255, 'h')}));
-    EXPECT_EQ(0, std::count_if(w.recs.begin(), w.recs.end(), [](const Rec &r) { return r.name == "in"; }));
+    EXPECT_EQ(0, std::count_if(w.recs.begin(), w.recs.end(), [](const Rec &r) { return std::get<2>(r) == "in"; }));
 }
 
 TEST(FindAllFiles, StopsDescendingAt120Levels)
@@ -104,7 +100,7 @@ TEST(FindAllFiles, StopsDescendingAt120Levels)
     dadatest::RemoveTree(root);
     EXPECT_EQ(120u, w.count(1));
     EXPECT_EQ(119u, w.count(2));
-    EXPECT_EQ(root, w.recs.back().path);   // the walk climbed back to the top
+    EXPECT_EQ(root, std::get<1>(w.recs.back()));   // the walk climbed back to the top
 }
 
 TEST(SysAttrToKvAttr, BitTable)
