@@ -158,15 +158,13 @@ TEST(ExcludeHook, OperationsInOrder)
     }
 }
 
-std::string ItemKey(int i) { return "ExcludedItem_" + std::to_string(i); }
-
 // A profile of `values` and a count key (empty: their number), named anew (profiles may be cached).
 std::string Profile(const TempDir &dir, const std::vector<std::string> &values, std::string count = "")
 {
     static int serial = 0;
     std::string body = "[ExcludedItems]\r\nNumExcludeItems=" + (count.empty() ? std::to_string(values.size()) : count);
     int i = 0;
-    for (const auto &v : values) body += "\r\n" + ItemKey(i++) + "=" + v;
+    for (const auto &v : values) body += "\r\nExcludedItem_" + std::to_string(i++) + "=" + v;
     const std::string path = dir.file("list" + std::to_string(serial++) + ".ini");
     EXPECT_TRUE(WriteFileBytes(path, body + "\r\n"));
     return path;

@@ -1,9 +1,11 @@
 // The library frame on a copy loaded and freed here: ordinals, its strings by
 // the handle kept from the load, the dialog fonts (made once, small then bold)
-// freed before the remote services.
+// freed before the remote services.  Our kernel file library: the paths and
+// the values it refuses.
 #include <gtest/gtest.h>
 #include "dadada32.h"
 #include "testkit/importpatch.h"
+#include "testutil.h"
 #include <string>
 #include <vector>
 
@@ -23,13 +25,8 @@ BOOL WINAPI SpyFreeLibrary(HMODULE module)
 
 TEST(Frame, LoadOrdinalsAndUnload)
 {
-    HMODULE loaded = GetModuleHandleA("DADADA32.dll");
-    EXPECT_EQ(GetProcAddress(loaded, MAKEINTRESOURCEA(80)), reinterpret_cast<FARPROC>(&ALOG_Init));
-    char dll[MAX_PATH];
-    GetModuleFileNameA(loaded, dll, sizeof dll);
-    const std::string copy = std::string(dll).substr(0, std::string(dll).rfind('\\') + 1) + "DADACOPY.dll";
-    ASSERT_TRUE(CopyFileA(dll, copy.c_str(), FALSE));
-    HMODULE lib = LoadLibraryA(copy.c_str());
+    ASSERT_TRUE(CopyFileA("DADADA32.dll", "DADACOPY.dll", FALSE)) << "run in the test programs' folder";
+    HMODULE lib = LoadLibraryA("DADACOPY.dll");
     ASSERT_NE(lib, nullptr);
     auto build = reinterpret_cast<void(WINAPI *)(AlogRecord *)>(GetProcAddress(lib, MAKEINTRESOURCEA(84)));
     char line[64] = "";   // by ordinal
@@ -61,7 +58,28 @@ TEST(Frame, LoadOrdinalsAndUnload)
     EXPECT_TRUE(FreeLibrary(lib));
     g_released.resize(3);
     EXPECT_EQ(g_released, expected);
-    DeleteFileA(copy.c_str());
+    DeleteFileA("DADACOPY.dll");
+}
+
+TEST(Kernel, RefusesDevicesReadOnlyFilesAndForeignValues)
+{
+    dadatest::TempDir dir;
+    const std::string path = dir.file("k.bin");
+    ASSERT_TRUE(dadatest::WriteFileBytes(path, "ab"));
+    const ZKFILE stale = ZK_Open(path.c_str(), ZK_OPEN_READ);
+    ZK_Close(stale);
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    for (const std::string &p : {path, dir.file("NUL.txt"), dir.file("com9.log"), dir.file("PRN "),
+                                 std::string("c:\\x\\con.txt"), std::string("\\\\.\\PhysicalDrive0")})
+        EXPECT_EQ(ZK_Create(p.c_str()), ZK_NOFILE) << p;
+    // Values not handed out, or closed, are refused and touch no file.
+    const ZKFILE live = ZK_Open(path.c_str(), ZK_OPEN_READ);
+    for (ZKFILE v : {stale, ZKFILE(0), ZKFILE(4), live ^ 0x10000u, live + 1}) ZK_Close(v);
+    char buf[4];
+    EXPECT_EQ(ZK_Read(stale, buf, sizeof buf), 0u) << "a closed value";
+    EXPECT_EQ(ZK_Read(live, buf, sizeof buf), 2u) << "closing foreign values closed nothing";
+    ZK_Close(live);
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 } // namespace
