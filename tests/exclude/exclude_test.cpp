@@ -105,7 +105,6 @@ TEST(ExcludeCheck, Rules)
         EXPECT_EQ(c.expect, ExcludeCheck(list.get(), c.path, 1)) << c.folder << " | " << c.pattern << ", path " << c.path;
     }
 }
-#undef HYO
 
 // Caller storage: serves `items`, records calls as "op:index" ("5:count", "1:index=folder"), fails one.
 struct Storage {

@@ -10,10 +10,8 @@
 
 namespace {
 
-// Table runners.
 struct PathCase { const char *in; const char *out; };
 struct BoolCase { const char *in; BOOL want; };
-struct ValidCase { const char *item; DWORD flags; BOOL want; };
 
 // In place (fn(path)) or into a 261-byte buffer (fn(path, out)).
 template <class Fn, size_t N> void CheckPath(Fn fn, const PathCase (&cases)[N])
@@ -104,7 +102,7 @@ TEST(NameReturnIllegalChars, FlagsRemovePairs)
 
 TEST(NameValidateItem, Rules)
 {
-    const ValidCase cases[] = {
+    const struct { const char *item; DWORD flags; BOOL want; } cases[] = {
         {"", 6, 0}, {"<C:\\dir>", 0, 0}, {"<C:\\dir>", 4, 1}, {"<C:\\d|r>", 4, 0}, {"C:\\dir:x", 0, 0}, {"C:", 0, 0},
         {"\\\\server\\share\\a:b", 0, 1}, {"\\\\server\\\\share", 0, 0}, {"*.exe", 0, 0}, {"*.exe", 2, 1},
         {"C:\\*\\file", 2, 1}, {"C:\\d?r\\*.txt", 2, 0}, {"dir\\file", 0, 0}, {"C:\\dir\\file", 0, 1}, {"a\tb", 0, 0}, {"C:\\", 0, 1},
@@ -125,8 +123,7 @@ TEST(NameWildcardMatch, StarRunsToTheNextDot)
         EXPECT_EQ(c.want, NameWildcardMatch(c.patterns, c.name)) << c.patterns << " ~ " << c.name;
 }
 
-// "folder|pattern"
-std::string Separate(const std::string &item)
+std::string Separate(const std::string &item)   // "folder|pattern"
 {
     char folder[261] = "junk", pattern[261] = "junk";
     NameSeparatePath(item.c_str(), folder, pattern);
@@ -172,7 +169,6 @@ TEST(NameExpand, LongShortAndShortenedToAWindow)
     EXPECT_EQ(path.substr(0, std::strlen(out) - 3) + "...", out);
 }
 
-// Walking folder trees with FindAllFiles.
 using Rec = std::tuple<DWORD, std::string, std::string>;   // kind, path, name
 
 // Every record of one walk, in order; the procedure answers 0 at record `stopAt`.
@@ -293,7 +289,7 @@ TEST(Dbcs, TrailByteIsNotASeparator)
     const PathCase display[] = {{"c:\\" HYO "abc\\def", "C:\\" HYO "Abc\\Def"},
                                 {"c:\\\x83\x61x", "C:\\\x83\x41x"}};   // a trail byte that is a letter is one
     CheckPath(NameOutputFormat, display);
-    const ValidCase valid[] = {
+    const struct { const char *item; DWORD flags; BOOL want; } valid[] = {
         {"\\\\srv\\" HYO "\\share", 0, 1}, {"\\\\srv\\\\share", 0, 0},   // no double separator after a lead byte
         {"C:\\d?r" HYO "*.txt", 2, 1}, {"C:\\d?r\\" HYO "*.txt", 2, 0},  // nor a separator before '*'
     };

@@ -8,16 +8,10 @@
 
 int main()
 {
-    const char path[] = "consumer_cpp.log";
-    DeleteFileA(path);
     char line[128];
-    AlogRecord record = {};
-    record.buffer = line;
-    record.bufferSize = sizeof(line);
-    record.eventCode = 1;   // an infected file
-    record.text = "C:\\SCAN\\EICAR.COM";
+    AlogRecord record{line, sizeof line, 0, 1, "C:\\SCAN\\EICAR.COM", nullptr, nullptr};   // event 1: an infected file
     ALOG_BuildLogRecord(&record);
-    std::unique_ptr<void, decltype(&ALOG_End)> log(ALOG_Init(path, 64, nullptr, 0), ALOG_End);
+    std::unique_ptr<void, decltype(&ALOG_End)> log(ALOG_Init("consumer_cpp.log", 64, nullptr, 0), ALOG_End);
     const bool ok = log && ALOG_Write(log.get(), line) == 1 && !std::strcmp(line, "Infected\tC:\\SCAN\\EICAR.COM\r\n") &&
                     NameWildcardMatch("*.COM;*.EXE", "EICAR.COM") && !NameWildcardMatch("*.EXE", "EICAR.COM");
     std::printf("consumer_cpp: the answers are %s\n", ok ? "right" : "wrong");
