@@ -57,6 +57,20 @@ TEST(TransferNameMapping, ChecksumAndTable)
 {
     EXPECT_EQ(Crc("abc", 3), 0x72D9FFB5u);
     EXPECT_EQ(Crc("123456789", 9, 0xFFFFFFFFu), ~0xCBF43926u);   // the common CRC-32, uncomplemented
+    // Long buffers at every alignment and tail against the byte-at-a-time rule.
+    std::vector<BYTE> data(5000);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = BYTE(i * 7 + (i >> 5) * 13);
+    for (DWORD start : {0u, 1u, 3u, 8u}) {
+        for (DWORD count : {63u, 64u, 65u, 80u, 127u, 128u, 129u, 4096u, 4991u}) {
+            DWORD seed = count * 0x9E3779B9u;
+            DWORD c = seed;
+            for (DWORD i = 0; i < count; ++i) {
+                c ^= data[start + i];
+                for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            }
+            EXPECT_EQ(Crc(data.data() + start, count, seed), c) << start << " " << count;
+        }
+    }
     struct { std::string name; const char *path; DWORD size = 0; } cases[] = {
         {"C\\dir\\f", "C:\\dir\\f"},
         {"\\\\server\\D:\\dir\\f", "D:\\dir\\f"},
