@@ -7,10 +7,12 @@ using namespace dadatest;
 
 namespace {
 
-TEST(FileMove, ExistingDestinationAndMissingNames)
+// An existing destination and missing names; sizes around the block; then a
+// kernel failure at each call: nothing lost or left open.
+TEST(FileMove, AllOrNothing)
 {
     TempDir dir;
-    const std::string src = dir.file("a"), dst = dir.file("b"), missing = dir.file("none");
+    const std::string src = dir.file("src.bin"), dst = dir.file("dst.bin"), missing = dir.file("none");
     // srcAfter: the source's content afterwards, or null for no file
     struct { const char *source, *destination; DWORD overwrite, result; const char *srcAfter, *dstAfter; } cases[] = {
         {src.c_str(), dst.c_str(), 2, 0, "new", "old"},   {src.c_str(), dst.c_str(), 1, 1, nullptr, "new"},
@@ -25,16 +27,9 @@ TEST(FileMove, ExistingDestinationAndMissingNames)
         EXPECT_EQ(FileExists(src), c.srcAfter != nullptr);
         EXPECT_EQ(ReadFileBytes(dst), c.dstAfter);
     }
-}
-
-// Sizes around the block, then a kernel failure at each call: nothing lost or left open.
-TEST(FileMove, SizesAndAFaultAtEveryKernelCall)
-{
-    TempDir dir;
-    const std::string src = dir.file("src.bin"), dst = dir.file("dst.bin");
-    struct { size_t size; DWORD reads; } cases[] = {{0, 0}, {65534, 1}, {65535, 2}, {3 * 65534 + 17, 4}};
+    struct { size_t size; DWORD reads; } sizes[] = {{0, 0}, {65534, 1}, {65535, 2}, {3 * 65534 + 17, 4}};
     DWORD calls = 0;
-    for (const auto &c : cases) {
+    for (const auto &c : sizes) {
         DeleteFileA(dst.c_str());
         ASSERT_TRUE(WriteFileBytes(src, Pattern(c.size)));
         ZKT_ClearFaults();
@@ -47,7 +42,7 @@ TEST(FileMove, SizesAndAFaultAtEveryKernelCall)
     EXPECT_EQ(ZKT_OpenFiles(), 0);
     ASSERT_GT(calls, 10u);
     ASSERT_TRUE(MoveFileA(dst.c_str(), src.c_str()));   // the largest, back as the source
-    const std::string data = Pattern(cases[3].size);
+    const std::string data = Pattern(sizes[3].size);
     DWORD unnoticed = 0;
     for (DWORD k = 0; k < calls; ++k) {
         SCOPED_TRACE(k);
