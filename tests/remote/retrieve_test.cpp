@@ -79,66 +79,58 @@ protected:
     TempDir dir_;
 };
 
-// Sizes, each way of learning the end, and damaged replies asked for again up to five times.
-TEST_F(Retrieve, SizesDamagedRepliesAndCompletion)
+// Sizes, remote names and local targets, each way of learning the end, and
+// damaged replies asked for again up to five times.
+TEST_F(Retrieve, SizesNamesTargetsAndDamagedReplies)
 {
-    struct { size_t size; DWORD damaged, status; LONG semaphore = 0; bool callback = true; DWORD how = 0; } cases[] = {
-        {0, 0, XFER_DONE},
-        {16384, 0, XFER_DONE},
-        {16385, 0, XFER_DONE, -1},
-        {3 * 1024 * 1024 + 7, 0, kUnreported, 0, false},
-        {40000, 0, kUnreported, 12, false},
-        {50000, 4, XFER_DONE},
-        {50000, 5, XFER_E_BAD_CHECKSUM},
-        {50000, 5, XFER_E_BAD_REPLY, 0, true, ZUT_DAMAGE_SHORTEN},       // a byte cut off
-        {50000, 5, XFER_E_BAD_REPLY, 0, true, ZUT_DAMAGE_SECOND_WORD},   // the handle bent
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(&c - cases);
-        const std::string src = dir_.file("src" + std::to_string(c.size)), dst = dir_.file("dst");
-        const std::string data = Pattern(c.size, unsigned(c.size));
-        ASSERT_TRUE(WriteFileBytes(src, data));
-        DeleteFileA(dst.c_str());
-        const size_t mark = Trace().size();
-        ZUT_CorruptReplies(c.damaged, 17 | c.how);
-        EXPECT_EQ(Fetch(Remote(src), dst, 1, c.semaphore, c.callback), c.status);
-        ZUT_CorruptReplies(0, 17);
-        const bool done = !XFER_FAILED(c.status);
-        EXPECT_EQ(ReadFileBytes(dst), done ? data : "");
-        EXPECT_EQ(FileExists(dst), done);
-        EXPECT_EQ(Calls(mark, "NetService_SendPacket"), 2 + (done ? (c.size + 16383) / 16384 + c.damaged : 5));
-        EXPECT_EQ(Calls(mark, "NetService_Disconnect"), 1u);
-    }
-}
-
-// Remote names, and the local target: existing, hidden, or a folder that takes the remote name.
-TEST_F(Retrieve, RemoteNamesAndLocalTargets)
-{
-    const std::string src = dir_.file("f.bin"), data = Pattern(5000), dst = dir_.file("dst"), folder = dir_.file("in");
-    const std::string drive = src.substr(0, 1), rest = src.substr(2), remote = Remote(src);
-    ASSERT_TRUE(WriteFileBytes(src, data));
+    const std::string src = dir_.file("src"), dst = dir_.file("dst"), folder = dir_.file("in");
+    const std::string drive = src.substr(0, 1), rest = src.substr(2);
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-    struct { std::string remote, local; DWORD overwrite, existing, status; unsigned disconnects; } cases[] = {
-        {"\\\\server\\" + drive + ":" + rest, dst, 1, 0, XFER_DONE, 1},
-        {src, dst, 1, 0, XFER_E_NO_SERVER, 0},
-        {"\\\\SERVER", dst, 1, 0, XFER_E_BAD_NAME, 1},                          // connected, then no file part
-        {"\\\\SERVER\\" + drive + "$" + rest, dst, 1, 0, XFER_E_OPEN, 1},
-        {remote, dst, 0, FILE_ATTRIBUTE_NORMAL, XFER_E_TARGET_EXISTS, 0},
-        {remote, dst, 1, FILE_ATTRIBUTE_HIDDEN, XFER_E_TARGET_EXISTS, 0},
-        {remote, dir_.file("nosuchfolder\\x"), 1, 0, XFER_E_TARGET_CREATE, 0},
-        {remote, folder + "\\", 0, 0, XFER_DONE, 1},
+    struct {   // remote, local: empty for the source's network name and dst
+        size_t size;
+        DWORD status, damaged = 0, how = 0;
+        LONG semaphore = 0;
+        bool callback = true;
+        std::string remote = "", local = "";
+        DWORD overwrite = 1, existing = 0;
+        unsigned disconnects = 1;
+    } cases[] = {
+        {.size = 0, .status = XFER_DONE},
+        {.size = 16384, .status = XFER_DONE},
+        {.size = 16385, .status = XFER_DONE, .semaphore = -1},
+        {.size = 3 * 1024 * 1024 + 7, .status = kUnreported, .callback = false},
+        {.size = 40000, .status = kUnreported, .semaphore = 12, .callback = false},
+        {.size = 50000, .status = XFER_DONE, .damaged = 4},
+        {.size = 50000, .status = XFER_E_BAD_CHECKSUM, .damaged = 5},
+        {.size = 50000, .status = XFER_E_BAD_REPLY, .damaged = 5, .how = ZUT_DAMAGE_SHORTEN},       // a byte cut off
+        {.size = 50000, .status = XFER_E_BAD_REPLY, .damaged = 5, .how = ZUT_DAMAGE_SECOND_WORD},   // the handle bent
+        {.size = 5000, .status = XFER_DONE, .remote = "\\\\server\\" + drive + ":" + rest},
+        {.size = 5000, .status = XFER_E_NO_SERVER, .remote = src, .disconnects = 0},
+        {.size = 5000, .status = XFER_E_BAD_NAME, .remote = "\\\\SERVER"},   // connected, then no file part
+        {.size = 5000, .status = XFER_E_OPEN, .remote = "\\\\SERVER\\" + drive + "$" + rest},
+        {.size = 5000, .status = XFER_E_TARGET_EXISTS, .overwrite = 0, .existing = FILE_ATTRIBUTE_NORMAL, .disconnects = 0},
+        {.size = 5000, .status = XFER_E_TARGET_EXISTS, .existing = FILE_ATTRIBUTE_HIDDEN, .disconnects = 0},
+        {.size = 5000, .status = XFER_E_TARGET_CREATE, .local = dir_.file("nosuchfolder\\x"), .disconnects = 0},
+        {.size = 5000, .status = XFER_DONE, .local = folder + "\\", .overwrite = 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(&c - cases);
+        const std::string data = Pattern(c.size, unsigned(c.size)), local = c.local.empty() ? dst : c.local;
+        ASSERT_TRUE(WriteFileBytes(src, data));
         DeleteFileA(dst.c_str());
         if (c.existing) ASSERT_TRUE(WriteFileBytes(dst, "old"));
         SetFileAttributesA(dst.c_str(), c.existing);
         const size_t mark = Trace().size();
-        EXPECT_EQ(Fetch(c.remote, c.local, c.overwrite), c.status);
+        ZUT_CorruptReplies(c.damaged, 17 | c.how);
+        EXPECT_EQ(Fetch(c.remote.empty() ? Remote(src) : c.remote, local, c.overwrite, c.semaphore, c.callback), c.status);
+        ZUT_CorruptReplies(0, 17);
         SetFileAttributesA(dst.c_str(), FILE_ATTRIBUTE_NORMAL);
-        const std::string landed = c.local == dst ? dst : folder + "\\f.bin";
-        EXPECT_EQ(ReadFileBytes(landed), c.status == XFER_DONE ? data : c.existing ? "old" : "");
-        EXPECT_EQ(FileExists(landed), c.status == XFER_DONE || c.existing);
+        const bool done = !XFER_FAILED(c.status);
+        const std::string landed = local == dst ? dst : folder + "\\src";
+        EXPECT_EQ(ReadFileBytes(landed), done ? data : c.existing ? "old" : "");
+        EXPECT_EQ(FileExists(landed), done || c.existing);
+        if (done || c.damaged)
+            EXPECT_EQ(Calls(mark, "NetService_SendPacket"), 2 + (done ? (c.size + 16383) / 16384 + c.damaged : 5));
         EXPECT_EQ(Calls(mark, "NetService_Disconnect"), c.disconnects);
         EXPECT_EQ(Calls(mark, "NetService_BeginUsingAPI"), Calls(mark, "NetService_DoneUsingAPI"));
     }
