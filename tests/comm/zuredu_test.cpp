@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
-#include <thread>
 #include <vector>
 
 using dadatest::Machine;
@@ -53,8 +52,9 @@ DWORD WINAPI Slow(DWORD, void *, DWORD, void **, DWORD *)
     return 0;
 }
 
-// Bad arguments refused, one endpoint per process, shutdown waits for the handler.
-TEST(Services, BindListenAndShutdown)
+// Bad arguments refused, one endpoint per process, names of machines, shutdown
+// waits for the handler.
+TEST(Services, ArgumentsListenAndShutdown)
 {
     DWORD port = 99;
     const DWORD backwards[2] = {2, 1}, range[2] = {1, 2};
@@ -62,31 +62,43 @@ TEST(Services, BindListenAndShutdown)
     DWORD svc = NetService_ServiceStart(range, &port);
     ASSERT_NE(svc, 0u);
     EXPECT_EQ(port, 0u) << "nobody asked this process to listen";
-    struct { DWORD svc, number; NETSVC_HANDLER h; DWORD first, last, result; } cases[] = {
+    struct { DWORD svc, number; NETSVC_HANDLER h; DWORD first, last, result; } binds[] = {
         {svc, 2, Slow, 50, 60, 1}, {svc, 3, Slow, 1, 1, 0}, {svc + 1, 1, Slow, 1, 1, 0},
         {svc, 1, nullptr, 1, 1, 0}, {svc, 1, Slow, 5, 4, 0},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(NetService_BindCallback(c.svc, c.number, c.h, c.first, c.last), c.result) << (&c - cases);
+    for (const auto &c : binds)
+        EXPECT_EQ(NetService_BindCallback(c.svc, c.number, c.h, c.first, c.last), c.result) << (&c - binds);
     const DWORD listening = NetService_Listen("SELF", "127.0.0.1:0");
     ASSERT_NE(listening, 0u);
     EXPECT_EQ(NetService_Listen("OTHER", "127.0.0.1:0"), listening);
-    dadatest::TempDir dir;
-    dadatest::UseHosts(dir.file("hosts.ini"), "SELF=localhost:" + std::to_string(listening) + "\r\n");
+    dadatest::TempDir dir;   // port 1 on loopback: nobody listens there
+    const std::string hosts = "SELF=localhost:" + std::to_string(listening) + "\r\nSILENT=127.0.0.1:1\r\nBROKEN=127.0.0.1\r\n";
+    dadatest::UseHosts(dir.file("hosts.ini"), hosts);
     EXPECT_EQ(NetSession_GetConnectionType("SELF"), NETSESSION_LOCAL);
+    EXPECT_EQ(NetSession_GetConnectionType("\\\\silent"), NETSESSION_REMOTE);
+    EXPECT_EQ(NetSession_GetConnectionType("\\\\LOCALHOST"), NETSESSION_LOCAL);
+    EXPECT_EQ(NetSession_GetConnectionType("NOSUCHMACHINE"), NETSESSION_UNKNOWN);
+    for (const char *name : {"SILENT", "BROKEN", "NOSUCH", ""}) EXPECT_EQ(NetService_Connect(name, 1), 0u) << name;
     DWORD conn = NetService_Connect("SELF", 1);
     ASSERT_NE(conn, 0u);
-    std::thread sender([conn] {
-        ReplyBlock r;
-        NetService_SendPacket(conn, 55, "W", 1, &r.p, &r.length, 20000);
-    });
+    ReplyBlock r;
+    DWORD word = 1;
+    struct { DWORD conn; const void *data; DWORD length; void **reply; } sends[] = {
+        {conn, &word, 4, nullptr}, {conn, nullptr, 4, &r.p},
+        {conn, &word, ZUREDU_MAX_PACKET + 1, &r.p}, {conn + 1000, &word, 4, &r.p},
+    };
+    for (const auto &c : sends)
+        EXPECT_EQ(NetService_SendPacket(c.conn, 55, c.data, c.length, c.reply, &r.length, 1000), NETSVC_E_INVALID);
+    // The request gives up waiting while its handler still runs.
+    EXPECT_EQ(NetService_SendPacket(conn, 55, "W", 1, &r.p, &r.length, 100), NETSVC_E_TIMEOUT);
     ASSERT_EQ(WaitForSingleObject(g_running, 10000), WAIT_OBJECT_0) << "the request never reached its handler";
     NetService_ServiceShutdown(&svc);
     EXPECT_EQ(g_handlerDone, 1) << "the shutdown returned before its handler was over";
     EXPECT_EQ(svc, 0u);
     NetService_ServiceShutdown(&svc);
-    sender.join();
+    const DWORD gone = conn;
     NetService_Disconnect(&conn);
+    EXPECT_EQ(NetService_SendPacket(gone, 55, &word, 4, &r.p, &r.length, 1000), NETSVC_E_INVALID);
 }
 
 // A peer request: command, argument, then patterned bytes up to `size`.
@@ -271,26 +283,6 @@ TEST_F(TwoMachines, RepliesFailuresAndTimeOut)
     EXPECT_EQ(reply.p, nullptr);
     EXPECT_EQ(Send(conn_, Request(peer::Echo, 42, 64), reply), NETSVC_OK);
     EXPECT_EQ(reply.length, 64u) << "the late reply to the sleep came instead";
-}
-
-TEST_F(TwoMachines, BadArgumentsAndUnknownMachines)
-{
-    ReplyBlock r;
-    DWORD word = 1, copy = conn_;
-    struct { DWORD conn; const void *data; DWORD length; void **reply; } cases[] = {
-        {conn_, &word, 4, nullptr}, {conn_, nullptr, 4, &r.p},
-        {conn_, &word, ZUREDU_MAX_PACKET + 1, &r.p}, {conn_ + 1000, &word, 4, &r.p},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(NetService_SendPacket(c.conn, 77, c.data, c.length, c.reply, &r.length, 1000), NETSVC_E_INVALID);
-    NetService_Disconnect(&copy);
-    EXPECT_EQ(NetService_SendPacket(conn_, 77, &word, 4, &r.p, &r.length, 1000), NETSVC_E_INVALID);
-    EXPECT_EQ(NetSession_GetConnectionType("\\\\beta"), NETSESSION_REMOTE);
-    EXPECT_EQ(NetSession_GetConnectionType("\\\\LOCALHOST"), NETSESSION_LOCAL);
-    EXPECT_EQ(NetSession_GetConnectionType("NOSUCHMACHINE"), NETSESSION_UNKNOWN);
-    dadatest::TempDir dir;   // port 1 on loopback: nobody listens there
-    dadatest::UseHosts(dir.file("hosts.ini"), "SILENT=127.0.0.1:1\r\nBROKEN=127.0.0.1\r\n");
-    for (const char *name : {"SILENT", "BROKEN", "NOSUCH", ""}) EXPECT_EQ(NetService_Connect(name, 1), 0u) << name;
 }
 
 // Only a peer with the secret is served; without the variable, the hosts file's secret serves.

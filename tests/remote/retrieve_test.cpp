@@ -12,18 +12,13 @@ using namespace dadatest;
 
 namespace {
 
-// The comm library's trace: the procedures called, one a line.
-std::string Trace()
+// The calls of `procedure` since the comm library's trace (the procedures
+// called, one a line) was `mark` long.
+unsigned Calls(DWORD mark, const std::string &procedure)
 {
-    std::string t(ZUT_GetTrace(nullptr, 0) + 1, '\0');
-    t.resize(ZUT_GetTrace(t.data(), DWORD(t.size())));
-    return t;
-}
-
-// The calls of `procedure` since the trace was `mark` long.
-unsigned Calls(size_t mark, const std::string &procedure)
-{
-    const std::string text = "\n" + Trace().substr(mark), line = "\n" + procedure + "\n";
+    std::string trace(ZUT_GetTrace(nullptr, 0) + 1, '\0');
+    trace.resize(ZUT_GetTrace(trace.data(), DWORD(trace.size())));
+    const std::string text = "\n" + trace.substr(mark), line = "\n" + procedure + "\n";
     unsigned n = 0;
     for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++n;
     return n;
@@ -120,7 +115,7 @@ TEST_F(Retrieve, SizesNamesTargetsAndDamagedReplies)
         DeleteFileA(dst.c_str());
         if (c.existing) ASSERT_TRUE(WriteFileBytes(dst, "old"));
         SetFileAttributesA(dst.c_str(), c.existing);
-        const size_t mark = Trace().size();
+        const DWORD mark = ZUT_GetTrace(nullptr, 0);
         ZUT_CorruptReplies(c.damaged, 17 | c.how);
         EXPECT_EQ(Fetch(c.remote.empty() ? Remote(src) : c.remote, local, c.overwrite, c.semaphore, c.callback), c.status);
         ZUT_CorruptReplies(0, 17);
