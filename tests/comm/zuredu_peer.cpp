@@ -1,11 +1,11 @@
-// A second machine serving the peer protocol (and RPC) until its stop file appears.
-// zuredu_peer [--rpc on] --name NAME --listen ADDR:PORT --port-file PATH --stop-file PATH [--seconds N]
+// A second machine serving the peer protocol and RPC until its stop file appears
+// (or five minutes have passed, so that an orphaned peer ends itself).
+// zuredu_peer --name NAME --listen ADDR:PORT --port-file PATH --stop-file PATH
 #include "peer_protocol.h"
 #include "zarov.h"
 #include "zuredu.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -31,26 +31,25 @@ static DWORD WINAPI PeerHandler(DWORD, void *request, DWORD length, void **reply
 
 int main(int argc, char **argv)
 {
-    std::map<std::string, std::string> opt{{"--seconds", "300"}};
+    std::map<std::string, std::string> opt;
     for (int i = 1; i + 1 < argc; i += 2) opt[argv[i]] = argv[i + 1];
-    const bool rpc = opt["--rpc"] == "on";
     const std::string portFile = opt["--port-file"], stopFile = opt["--stop-file"];
     DWORD range[2] = {7, 7}, port = 0;
     if (!NetService_BeginUsingAPI()) return 3;
     DWORD service = NetService_ServiceStart(range, &port);
     if (!service || !NetService_BindCallback(service, 7, PeerHandler, peer::kPeerPacketType, peer::kPeerPacketType))
         return 3;
-    if (rpc && !RPC_ServerStart()) return 4;
+    if (!RPC_ServerStart()) return 4;
     NetService_AllServicesStarted();
     if (!(port = NetService_Listen(opt["--name"].c_str(), opt["--listen"].c_str()))) return 5;
     FILE *f = std::fopen(portFile.c_str(), "wb");   // the reader waits for the line's end
     if (!f) return 6;
     std::fprintf(f, "%lu\n", static_cast<unsigned long>(port));
     std::fclose(f);
-    const ULONGLONG end = GetTickCount64() + std::strtoul(opt["--seconds"].c_str(), nullptr, 10) * 1000ull;
+    const ULONGLONG end = GetTickCount64() + 300000;
     while (GetTickCount64() < end && GetFileAttributesA(stopFile.c_str()) == INVALID_FILE_ATTRIBUTES)
         Sleep(50);
-    if (rpc) RPC_ServerStop();
+    RPC_ServerStop();
     NetService_ServiceShutdown(&service);
     NetService_DoneUsingAPI();
     return 0;

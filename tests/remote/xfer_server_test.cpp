@@ -1,12 +1,13 @@
-// The transfer server's handler called directly; DADA_XFER_FUZZ_COUNT sets the fuzz run.
+// The transfer server's handler called directly, and the file move.
 #include <gtest/gtest.h>
 #include "REMOTE/xfer_server.h"
 #include "dadada32.h"
 #include "machine.h"
-#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <vector>
+
+using namespace dadatest;
 
 namespace {
 
@@ -52,38 +53,23 @@ struct Reply : dadatest::ReplyBlock {
     DWORD field(DWORD offset) const { return At(p, offset); }
 };
 
-// The checksum's known values, and names mapped to local paths or refused.
-TEST(TransferNameMapping, ChecksumAndTable)
+// The checksum: the common CRC-32 uncomplemented, and long buffers at every
+// alignment and tail against the byte-at-a-time rule.
+TEST(TransferChecksum, ByteAtATimeRule)
 {
-    EXPECT_EQ(Crc("abc", 3), 0x72D9FFB5u);
-    EXPECT_EQ(Crc("123456789", 9, 0xFFFFFFFFu), ~0xCBF43926u);   // the common CRC-32, uncomplemented
-    // Long buffers at every alignment and tail against the byte-at-a-time rule.
+    EXPECT_EQ(Crc("123456789", 9, 0xFFFFFFFFu), ~0xCBF43926u);
     std::vector<BYTE> data(5000);
     for (size_t i = 0; i < data.size(); ++i) data[i] = BYTE(i * 7 + (i >> 5) * 13);
     for (DWORD start : {0u, 1u, 3u, 8u}) {
         for (DWORD count : {63u, 64u, 65u, 80u, 127u, 128u, 129u, 4096u, 4991u}) {
-            DWORD seed = count * 0x9E3779B9u;
-            DWORD c = seed;
+            DWORD c = count * 0x9E3779B9u;
+            const DWORD seed = c;
             for (DWORD i = 0; i < count; ++i) {
                 c ^= data[start + i];
                 for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
             }
             EXPECT_EQ(Crc(data.data() + start, count, seed), c) << start << " " << count;
         }
-    }
-    struct { std::string name; const char *path; DWORD size = 0; } cases[] = {
-        {"C\\dir\\f", "C:\\dir\\f"},
-        {"\\\\server\\D:\\dir\\f", "D:\\dir\\f"},
-        {"\\dir\\f", nullptr},
-        {"C\\" + std::string(258, 'a'), nullptr},
-        {"C:\\abc", nullptr, 6},
-        {"C:\\abc", "C:\\abc", 7},
-    };
-    for (const auto &c : cases) {
-        char out[261];
-        const bool ok = dada::xfer::MapRemoteName(c.name.c_str(), c.size ? c.size : DWORD(c.name.size() + 1), out);
-        ASSERT_EQ(ok, c.path != nullptr) << c.name;
-        if (ok) EXPECT_STREQ(out, c.path) << c.name;
     }
 }
 
@@ -115,7 +101,8 @@ TEST_F(TransferServer, FilesLeftOpenByPeersMakeRoom)
     EXPECT_EQ(ZKT_OpenFiles(), before);
 }
 
-// One file's conversation: malformed requests, reads, a forged handle, kernel failures, close.
+// One file's conversation: names mapped or refused, malformed requests, reads, a forged
+// handle, kernel failures, close.
 TEST_F(TransferServer, OneFilesConversation)
 {
     const LONG before = ZKT_OpenFiles();
@@ -123,10 +110,14 @@ TEST_F(TransferServer, OneFilesConversation)
     EXPECT_EQ(ZKT_OpenFiles(), before + 1);
     const DWORD bad = XFER_E_BAD_REQUEST;
     struct { DWORD fault; std::string request; DWORD length, code, second, third; } cases[] = {
+        {none, OpenRequest(path_.substr(0, 1) + path_.substr(2)), 12, XFER_REQ_OPEN, none, size},   // no colon
+        {none, OpenRequest("\\\\server\\" + path_), 12, XFER_REQ_OPEN, none, size},
+        {none, OpenRequest("\\dir\\f"), 12, XFER_REPLY_ERROR, XFER_E_BAD_NAME, none},
+        {none, OpenRequest("C\\" + std::string(258, 'a')), 12, XFER_REPLY_ERROR, XFER_E_BAD_NAME, none},
+        {none, Fields({XFER_REQ_OPEN, 6}) + "C:\\abc", 12, XFER_REPLY_ERROR, XFER_E_BAD_NAME, none},   // no zero
         {none, "", 8, XFER_REPLY_ERROR, bad, none},
         {none, Fields({XFER_REQ_OPEN, 0xFFFFFFFCu}), 8, XFER_REPLY_ERROR, bad, none},   // the name length wraps
         {none, ReadRequest(h, 0, 0), 8, XFER_REPLY_ERROR, bad, none},
-        {none, ReadRequest(h, 0, 0xFFFFFFF0u), 8, XFER_REPLY_ERROR, bad, none},         // 16 + count wraps
         {none, ReadRequest(h, 0, XFER_MAX_READ + 1), 8, XFER_REPLY_ERROR, XFER_E_NO_REPLY_MEMORY, none},
         {none, Fields({XFER_REQ_CLOSE, h, 0}), 8, XFER_REPLY_ERROR, bad, none},
         {none, ReadRequest(h, 0, size), 16 + size, XFER_REQ_READ, h, size},
@@ -145,8 +136,9 @@ TEST_F(TransferServer, OneFilesConversation)
         Reply r(c.request);
         ASSERT_EQ(r.length, c.length);
         EXPECT_EQ(r.field(0), c.code);
-        EXPECT_EQ(r.field(4), c.second);
+        if (c.second != none) EXPECT_EQ(r.field(4), c.second);
         if (c.third != none) EXPECT_EQ(r.field(8), c.third);
+        if (c.code == XFER_REQ_OPEN) Reply(Fields({XFER_REQ_CLOSE, r.field(4)}));
         if (c.code != XFER_REQ_READ) continue;
         const DWORD offset = At(c.request.data(), 8), count = c.length - 16;
         EXPECT_EQ(std::string(reinterpret_cast<const char *>(r.bytes() + 16), count), content_.substr(offset, count));
@@ -209,11 +201,9 @@ TEST_F(TransferServer, FuzzedRequestsGetWellFormedReplies)
     const std::vector<std::string> seeds = {
         ReadRequest(own, 2990, 10), OpenRequest(path_), Fields({XFER_REQ_CLOSE, 0x40000000u}),
     };
-    const char *env = std::getenv("DADA_XFER_FUZZ_COUNT");
-    const unsigned long count = env && *env ? std::strtoul(env, nullptr, 0) : 20000;
     std::mt19937 rng(20240607);
     unsigned failures = 0;
-    for (unsigned long i = 0; i < count; ++i) {
+    for (unsigned i = 0; i < 10000; ++i) {
         const std::string req = Mutate(seeds[rng() % seeds.size()], rng, seeds);
         Reply r(req);
         const std::string bad = Check(req, r);
@@ -222,6 +212,65 @@ TEST_F(TransferServer, FuzzedRequestsGetWellFormedReplies)
     }
     ZK_Close(own);
     EXPECT_EQ(failures, 0u);
+}
+
+// FileMove: all or nothing for the destination, and the source never lost.
+// An existing destination, missing names, sizes around the block, then a
+// kernel failure at each call.
+TEST(FileMove, AllOrNothing)
+{
+    TempDir dir;
+    const std::string src = dir.file("src.bin"), dst = dir.file("dst.bin"), missing = dir.file("none");
+    // srcAfter: the source's content afterwards, or null for no file
+    struct { const char *source, *destination; DWORD overwrite, result; const char *srcAfter, *dstAfter; } cases[] = {
+        {src.c_str(), dst.c_str(), 2, 0, "new", "old"},   {src.c_str(), dst.c_str(), 1, 1, nullptr, "new"},
+        {nullptr, dst.c_str(), 1, 0, "new", "old"},       {missing.c_str(), dst.c_str(), 1, 0, "new", "old"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.source ? c.source : "null") + " overwrite " + std::to_string(c.overwrite));
+        ASSERT_TRUE(WriteFileBytes(src, "new"));
+        ASSERT_TRUE(WriteFileBytes(dst, "old"));
+        EXPECT_EQ(FileMove(c.source, c.destination, c.overwrite), c.result);
+        EXPECT_EQ(ReadFileBytes(src), c.srcAfter ? c.srcAfter : "");
+        EXPECT_EQ(FileExists(src), c.srcAfter != nullptr);
+        EXPECT_EQ(ReadFileBytes(dst), c.dstAfter);
+    }
+    struct { size_t size; DWORD reads; } sizes[] = {{0, 0}, {65534, 1}, {65535, 2}, {3 * 65534 + 17, 4}};
+    DWORD calls = 0;
+    for (const auto &c : sizes) {
+        DeleteFileA(dst.c_str());
+        ASSERT_TRUE(WriteFileBytes(src, Pattern(c.size)));
+        ZKT_ClearFaults();
+        EXPECT_EQ(FileMove(src.c_str(), dst.c_str(), 0), 1u) << c.size;
+        EXPECT_EQ(ZKT_CallCount(ZK_ORD_READ), c.reads) << c.size;
+        calls = ZKT_CallCount(0);
+        EXPECT_FALSE(FileExists(src)) << c.size;
+        EXPECT_EQ(ReadFileBytes(dst), Pattern(c.size)) << c.size;
+    }
+    EXPECT_EQ(ZKT_OpenFiles(), 0);
+    ASSERT_GT(calls, 10u);
+    ASSERT_TRUE(MoveFileA(dst.c_str(), src.c_str()));   // the largest, back as the source
+    const std::string data = Pattern(sizes[3].size);
+    DWORD unnoticed = 0;
+    for (DWORD k = 0; k < calls; ++k) {
+        SCOPED_TRACE(k);
+        DWORD moved;
+        {
+            KernelFault fault(0, k, 1, 100);
+            moved = FileMove(src.c_str(), dst.c_str(), 0);
+        }
+        if (moved) {   // only a fault whose failure changes nothing may pass: the move is complete
+            EXPECT_FALSE(FileExists(src));
+            EXPECT_EQ(ReadFileBytes(dst), data);
+            ASSERT_TRUE(MoveFileA(dst.c_str(), src.c_str()));
+            ++unnoticed;
+            continue;
+        }
+        EXPECT_EQ(ReadFileBytes(src), data);
+        EXPECT_FALSE(FileExists(dst));
+        EXPECT_EQ(ZKT_OpenFiles(), 0);
+    }
+    EXPECT_LE(unnoticed, 3u);   // the destination's existence test and the two closes
 }
 
 } // namespace
