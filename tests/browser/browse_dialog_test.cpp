@@ -67,7 +67,7 @@ public:
     Item read(HTREEITEM item) const
     {
         Item out;
-        out.text = dadatest::TreeItemText(tree_, item, &out.image, nullptr, &out.button);
+        out.text = dadatest::TreeItemText(tree_, item, &out.image, &out.button);
         for (HTREEITEM c = item ? TreeView_GetChild(tree_, item) : nullptr; c; c = TreeView_GetNextSibling(tree_, c))
             out.children.push_back(dadatest::TreeItemText(tree_, c));
         return out;

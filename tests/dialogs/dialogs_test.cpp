@@ -21,6 +21,19 @@ constexpr DWORD kDialogLimit = 60000;   // a dialog not handled by then is cance
 // Escape, Enter, or else a click on the control of that id.
 constexpr int kEscape = -1, kEnter = -2;
 
+// Posts the command of control `id`, as a click on it would.
+void Press(HWND dialog, int id)
+{
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+std::string TextOf(HWND window)
+{
+    char text[1024] = "";
+    if (window) GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
 // What the dialog shows, "title: text [buttons]", marked when not centred on its owner.
 std::string Look(HWND dialog, HWND owner)
 {
@@ -80,18 +93,19 @@ TEST(NotifyUser, ButtonsTextsAndEndCodes)
 
 // RegConnectRegistryA as the library sees it: waits for the test's word,
 // then opens HKEY_LOCAL_MACHINE\Software, or fails for "NOBODY".
-HANDLE g_go, g_back;
+const dada::UniqueHandle g_go(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+const dada::UniqueHandle g_back(CreateEventA(nullptr, TRUE, FALSE, nullptr));
 std::string g_name;
 HKEY g_opened;
 
 LONG WINAPI SlowConnect(LPCSTR name, HKEY, PHKEY key)
 {
     g_name = name ? name : "";
-    WaitForSingleObject(g_go, kDialogLimit);
+    WaitForSingleObject(g_go.get(), kDialogLimit);
     LONG rc = ERROR_BAD_NETPATH;
     if (g_name != "NOBODY") rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_READ, &g_opened);
     *key = g_opened;
-    SetEvent(g_back);
+    SetEvent(g_back.get());
     return rc;
 }
 
@@ -112,12 +126,10 @@ TEST(ConnectComputer, Attempts)
     };
     testkit::ImportPatch patch("RegConnectRegistryA", reinterpret_cast<void *>(&SlowConnect));
     ASSERT_TRUE(patch.active());
-    g_go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    g_back = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        ResetEvent(g_go);
-        ResetEvent(g_back);
+        ResetEvent(g_go.get());
+        ResetEvent(g_back.get());
         g_opened = nullptr;
         std::string shown;
         bool clipPlays = false, contextKept = false, stillOpen = false;
@@ -131,11 +143,11 @@ TEST(ConnectComputer, Attempts)
             DWORD_PTR r;   // Enter sends IDOK
             SendMessageTimeoutA(dialog, WM_COMMAND, IDOK, 0, SMTO_NORMAL, kDialogLimit, &r);
             stillOpen = IsWindowVisible(dialog);
-            SetEvent(g_go);
+            SetEvent(g_go.get());
         }}, kDialogLimit);
         HKEY key = nullptr;
         const int result = ConnectComputer(nullptr, &key, c.name.c_str());
-        const bool pending = WaitForSingleObject(g_back, 0) == WAIT_TIMEOUT;
+        const bool pending = WaitForSingleObject(g_back.get(), 0) == WAIT_TIMEOUT;
         EXPECT_TRUE(driver.finish());
         EXPECT_EQ(c.result, result);
         EXPECT_EQ(c.shown, shown);
@@ -145,14 +157,12 @@ TEST(ConnectComputer, Attempts)
         EXPECT_EQ(c.cancel, pending);
         EXPECT_EQ(!c.cancel, stillOpen);
         // The attempt ends, also when cancelled; only a key handed to the caller stays open.
-        SetEvent(g_go);
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(g_back, 5000));
+        SetEvent(g_go.get());
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(g_back.get(), 5000));
         EXPECT_EQ(result == CONNECT_OK ? g_opened : nullptr, key);
         EXPECT_TRUE(WaitUntil([&] { return KeyIsOpen(g_opened) == (result == CONNECT_OK); }));
         RegCloseKey(key);
     }
-    CloseHandle(g_go);
-    CloseHandle(g_back);
     EXPECT_EQ(CONNECT_FAILED, ConnectComputer(nullptr, nullptr, "X"));
     HKEY key;
     EXPECT_EQ(CONNECT_NO_DIALOG, ConnectComputer(reinterpret_cast<HWND>(UINT_PTR(0x4321)), &key, "X"));
