@@ -15,11 +15,10 @@ bool Start(const std::string &commandLine, const char *folder, PROCESS_INFORMATI
 }
 } // namespace
 
-Machine::Machine(const std::string &name, const std::vector<std::string> &command)
+Machine::Machine(const std::string &name, const std::vector<std::string> &command) : name_(name)
 {
     const std::string portFile = dir_.file("port.txt");
     stop_ = dir_.file("stop");
-    hosts_ = dir_.file("hosts.ini");
     std::string program = command.empty() ? std::string() : command[0];
     if (program.find(':') == std::string::npos) program = ProgramDir() + program;
     std::string line = "\"" + program + "\"";
@@ -35,7 +34,6 @@ Machine::Machine(const std::string &name, const std::vector<std::string> &comman
         }
         if (WaitForSingleObject(pi_.hProcess, 20) == WAIT_OBJECT_0) break;
     }
-    WriteFileBytes(hosts_, "[hosts]\r\n" + name + "=127.0.0.1:" + std::to_string(port_) + "\r\n");
 }
 
 Machine::~Machine()
@@ -56,7 +54,7 @@ void Machine::kill()
     }
 }
 
-void Machine::useHosts() const { SetEnvironmentVariableA("DADA_HOSTS", hosts_.c_str()); }
+void Machine::useHosts() const { UseHosts(dir_.file("hosts.ini"), name_ + "=127.0.0.1:" + std::to_string(port_) + "\r\n"); }
 
 void UseHosts(const std::string &file, const std::string &lines)
 {

@@ -28,7 +28,7 @@ public:
 
 private:
     TempDir dir_;
-    std::string hosts_, stop_;
+    std::string name_, stop_;
     PROCESS_INFORMATION pi_{};
     DWORD port_ = 0;
 };
