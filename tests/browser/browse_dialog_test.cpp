@@ -1,6 +1,5 @@
-// RemoteBrowse driven as a user drives it: on this machine's disks, on a
-// second process serving as the machine BETA (`dada serve`), and on SCRIPT,
-// whose replies come from a script.
+// RemoteBrowse driven as a user drives it: on this machine's disks and on a
+// second process serving as the machine BETA (`dada serve`).
 #include "dadada32.h"
 #include "dialogdriver.h"
 #include "machine.h"
@@ -127,7 +126,7 @@ TEST(RemoteBrowse, Sessions)
         ~Folder() { dadatest::RemoveTree(path); }
     } folder{"C:\\dadabrowse-" + std::to_string(GetCurrentProcessId())};
     const std::string &root = folder.path;
-    for (const char *d : {"", "\\sub$1", "\\sub$1\\deep", "\\onlyfiles", "\\emptydir", "\\gone", "\\big"})
+    for (const char *d : {"", "\\sub$1", "\\sub$1\\deep", "\\onlyfiles", "\\emptydir", "\\gone", "\\lost", "\\big"})
         CreateDirectoryA((root + d).c_str(), nullptr);
     for (const char *f : {"\\sub$1\\a.txt", "\\sub$1\\b.log", "\\sub$1\\c.exe", "\\onlyfiles\\x.bin"})
         dadatest::WriteFileBytes(root + f, "x");
@@ -136,12 +135,10 @@ TEST(RemoteBrowse, Sessions)
         big.push_back("a-rather-long-entry-name-number-" + std::to_string(1000 + i) + ".dat");
         dadatest::WriteFileBytes(root + "\\big\\" + big.back(), "");
     }
-    dadatest::Machine beta("BETA", {"dada.exe", "serve"}), script("SCRIPT", {"script_peer.exe"});
-    dadatest::TempDir hosts;
-    dadatest::UseHosts(hosts.file("hosts.ini"), "BETA=127.0.0.1:" + std::to_string(beta.port()) +
-                                                    "\r\nSCRIPT=127.0.0.1:" + std::to_string(script.port()));
+    dadatest::Machine beta("BETA", {"dada.exe", "serve"});
+    beta.useHosts();
     testkit::ImportPatch boxes("MessageBoxA", reinterpret_cast<void *>(&RecordBox));
-    ASSERT_TRUE(beta.running() && script.running() && boxes.active());
+    ASSERT_TRUE(beta.running() && boxes.active());
     auto under = [&](const Path &rest) {
         Path p{"C:\\", root.substr(3)};
         p.insert(p.end(), rest.begin(), rest.end());
@@ -171,18 +168,14 @@ TEST(RemoteBrowse, Sessions)
         {.what = "folders only: no file whatever the pattern; no button, no open image", .mode = 1, .pattern = "*.BIN",
          .folder = under({"onlyfiles"}), .button = false, .pick = {"C:\\"}, .picked = "C:\\", .ok = true},
         {.what = "a closed server folder gets the initial file name", .server = "BETA", .folder = under({}),
-         .children = {"big", "emptydir", "gone", "onlyfiles", "sub$1"}, .pick = under({"sub$1"}),
+         .children = {"big", "emptydir", "gone", "lost", "onlyfiles", "sub$1"}, .pick = under({"sub$1"}),
          .picked = root + "\\sub$1", .ok = true, .tail = "\\*.EXE"},
         {.what = "every batch arrives; an open folder gets no file name", .server = "BETA", .folder = under({"big"}),
          .children = big, .pick = under({"big"}), .picked = root + "\\big", .ok = true},
         {.what = "an empty server folder keeps its button; folders only: no file name", .server = "BETA", .mode = 1,
          .folder = under({"emptydir"}), .pick = under({"sub$1"}), .picked = root + "\\sub$1", .ok = true},
-        {.what = "an empty batch ends the folder", .server = "SCRIPT", .folder = {"C:\\", "EMPTYBATCH"},
-         .children = {"one", "two"}},
-        {.what = "a continuation that does not move ends it", .server = "SCRIPT", .folder = {"C:\\", "STUCK"},
-         .children = {"again"}},
-        {.what = "a failed call: the generic box", .server = "SCRIPT", .folder = {"C:\\", "FAILS"},
-         .box = "Generic: An error occured calling FormatMessage().Error Code"},
+        {.what = "a failed read on the server: the generic box", .server = "BETA", .folder = under({"lost"}),
+         .vanish = true, .box = "Generic: An error occured calling FormatMessage().Error Code"},
         {.what = "a failed search: the system's text; files only: no folder", .filesOnly = 1, .folder = under({"gone"}),
          .button = false, .vanish = true, .box = missing, .pick = under({"gone"}), .picked = root + "\\gone"},
     };

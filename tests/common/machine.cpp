@@ -54,7 +54,10 @@ void Machine::kill()
     }
 }
 
-void Machine::useHosts() const { UseHosts(dir_.file("hosts.ini"), name_ + "=127.0.0.1:" + std::to_string(port_) + "\r\n"); }
+void Machine::useHosts() const
+{
+    UseHosts(dir_.file("hosts.ini"), name_ + "=127.0.0.1:" + std::to_string(port_) + "\r\n");
+}
 
 void UseHosts(const std::string &file, const std::string &lines)
 {
