@@ -46,10 +46,8 @@ public:
         g_boxes.clear();
         thread_.reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
         dadatest::WaitUntil([&] {   // the dialog is shown once it has started
-            EnumThreadWindows(GetThreadId(thread_.get()), [](HWND w, LPARAM dialog) -> BOOL {
-                if (IsWindowVisible(w) && GetDlgItem(w, IDC_BROWSE_TREE)) *reinterpret_cast<HWND *>(dialog) = w;
-                return TRUE;
-            }, reinterpret_cast<LPARAM>(&dialog_));
+            for (HWND w : dadatest::ProcessDialogs())
+                if (GetDlgItem(w, IDC_BROWSE_TREE)) dialog_ = w;
             return dialog_ || WaitForSingleObject(thread_.get(), 0) == WAIT_OBJECT_0;
         }, kActionLimit);
         tree_ = GetDlgItem(dialog_, IDC_BROWSE_TREE);
@@ -86,8 +84,10 @@ public:
     // Selects the item, then presses `vk` on it if given: + expands it, - collapses it.
     void select(HTREEITEM item, WPARAM vk = 0)
     {
-        send(TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
-        if (vk) send(WM_KEYDOWN, vk, 0);
+        DWORD_PTR r;
+        const LPARAM i = reinterpret_cast<LPARAM>(item);
+        EXPECT_TRUE(SendMessageTimeoutA(tree_, TVM_SELECTITEM, TVGN_CARET, i, SMTO_NORMAL, kActionLimit, &r));
+        if (vk) EXPECT_TRUE(SendMessageTimeoutA(tree_, WM_KEYDOWN, vk, 0, SMTO_NORMAL, kActionLimit, &r));
     }
     // Presses OK or Cancel and answers RemoteBrowse's result.
     INT press(int id)
@@ -103,11 +103,6 @@ private:
         auto *s = static_cast<Session *>(self);
         s->result_ = RemoteBrowse(&s->info_);
         return 0;
-    }
-    void send(UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        DWORD_PTR r;
-        EXPECT_TRUE(SendMessageTimeoutA(tree_, message, wParam, lParam, SMTO_NORMAL, kActionLimit, &r));
     }
 
     RemoteBrowseInfo &info_;

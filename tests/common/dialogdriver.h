@@ -35,6 +35,22 @@ inline std::string TreeItemText(HWND tree, HTREEITEM item, int *image = nullptr,
     return text;
 }
 
+// The visible dialogs of this process, topmost first.
+inline std::vector<HWND> ProcessDialogs()
+{
+    std::vector<HWND> found;
+    EnumWindows([](HWND w, LPARAM p) -> BOOL {
+        DWORD pid = 0;
+        char cls[16] = "";
+        GetWindowThreadProcessId(w, &pid);
+        GetClassNameA(w, cls, sizeof cls);
+        if (pid == GetCurrentProcessId() && IsWindowVisible(w) && lstrcmpA(cls, "#32770") == 0)
+            reinterpret_cast<std::vector<HWND> *>(p)->push_back(w);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 class DialogDriver {
 public:
     DialogDriver(std::vector<std::function<void(HWND dialog)>> steps, DWORD timeoutMs)
@@ -43,8 +59,6 @@ public:
     {
     }
     ~DialogDriver() { finish(); }
-    DialogDriver(const DialogDriver &) = delete;
-    DialogDriver &operator=(const DialogDriver &) = delete;
 
     // Stops watching; false when it had to cancel.
     bool finish()
@@ -58,22 +72,6 @@ public:
     int handled() const { return int(handled_); }
 
 private:
-    // The visible dialogs of this process, topmost first.
-    static std::vector<HWND> ProcessDialogs()
-    {
-        std::vector<HWND> found;
-        EnumWindows([](HWND w, LPARAM p) -> BOOL {
-            DWORD pid = 0;
-            char cls[16] = "";
-            GetWindowThreadProcessId(w, &pid);
-            GetClassNameA(w, cls, sizeof cls);
-            if (pid == GetCurrentProcessId() && IsWindowVisible(w) && lstrcmpA(cls, "#32770") == 0)
-                reinterpret_cast<std::vector<HWND> *>(p)->push_back(w);
-            return TRUE;
-        }, reinterpret_cast<LPARAM>(&found));
-        return found;
-    }
-
     static DWORD WINAPI Run(void *self)
     {
         auto &d = *static_cast<DialogDriver *>(self);
