@@ -102,23 +102,23 @@ TEST_F(Tree, NameListFormats)
 #define L(text) S(text, sizeof(text) - 1)
     const struct {
         S bytes;
-        DWORD count, mode;
+        DWORD count;
         bool ends;   // the list ended at its empty entry (or at its count)
         std::vector<S> items;
     } cases[] = {
-        {L("\x01" "f\0\x02" "d\0\x03" "pc\0\x04" "fix\0\x05" "net\0\x06" "cd\0\x07" "fd\0\0"), kAll, kTypedList, true,
+        {L("\x01" "f\0\x02" "d\0\x03" "pc\0\x04" "fix\0\x05" "net\0\x06" "cd\0\x07" "fd\0\0"), kAll, true,
          {"8:cd", "1:d", "4:f", "9:fd", "6:fix", "7:net", "5:pc"}},
-        {L("\x02" "a\0\x08" "bad\0\x02" "c\0\0"), kAll, kTypedList, false, {"1:a"}},   // types end at 7
-        {L("\x00" "a\0\0"), kAll, kTypedList, false, {}},                        // and start at 1
-        {L("\x02" "a\0\0" "\x02" "x\0"), kAll, kTypedList, true, {"1:a"}},       // nothing after the empty entry
-        {L("\x02" "a\0\x02" "b"), kAll, kTypedList, false, {"1:a", "1:b"}},      // b: no zero inside the count
-        {L("\x02" "a\0\x02" "bc\0"), 5, kTypedList, false, {"1:a", "1:bc"}},     // the count cuts bc, the room holds it
-        {L("\x02" "a\0"), kAll, kTypedList, true, {"1:a"}},                      // ends exactly at the count
+        {L("\x02" "a\0\x08" "bad\0\x02" "c\0\0"), kAll, false, {"1:a"}},   // types end at 7
+        {L("\x00" "a\0\0"), kAll, false, {}},                      // and start at 1
+        {L("\x02" "a\0\0" "\x02" "x\0"), kAll, true, {"1:a"}},     // nothing after the empty entry
+        {L("\x02" "a\0\x02" "b"), kAll, false, {"1:a", "1:b"}},    // b: no zero inside the count
+        {L("\x02" "a\0\x02" "bc\0"), 5, false, {"1:a", "1:bc"}},   // the count cuts bc, the room holds it
+        {L("\x02" "a\0"), kAll, true, {"1:a"}},                    // ends exactly at the count
     };
 #undef L
     for (const auto &c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.bytes));
-        EXPECT_EQ(Add(c.bytes, c.count == kAll ? DWORD(c.bytes.size()) : c.count, c.mode), c.ends);
+        EXPECT_EQ(Add(c.bytes, c.count == kAll ? DWORD(c.bytes.size()) : c.count, kTypedList), c.ends);
         EXPECT_EQ(Items(), c.items);
     }
 }
