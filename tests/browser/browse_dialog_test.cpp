@@ -16,7 +16,8 @@ namespace {
 
 using Path = std::vector<std::string>;
 
-constexpr DWORD kActionLimit = 30000;   // time the dialog is given for one action (ms)
+constexpr DWORD kActionLimit = 30000;    // time the dialog is given for one action (ms)
+constexpr DWORD kSessionLimit = 120000;  // a session still open then is cancelled (ms)
 constexpr int kOpen = 0, kClosed = 1, kComputer = 5, kFixed = 6;
 
 // An item as the user sees it.
@@ -37,28 +38,11 @@ int WINAPI RecordBox(HWND, LPCSTR text, LPCSTR caption, UINT)
     return IDOK;
 }
 
-// The dialog runs on a thread of its own; each action is sent to the tree
-// as a user's would be, and is done when the send returns.
-class Session {
+// The dialog's tree, acted on as a user acts on it: each action is sent to
+// the tree and is done when the send returns.
+class Tree {
 public:
-    explicit Session(RemoteBrowseInfo &info) : info_(info)
-    {
-        g_boxes.clear();
-        thread_.reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
-        dadatest::WaitUntil([&] {   // the dialog is shown once it has started
-            for (HWND w : dadatest::ProcessDialogs())
-                if (GetDlgItem(w, IDC_BROWSE_TREE)) dialog_ = w;
-            return dialog_ || WaitForSingleObject(thread_.get(), 0) == WAIT_OBJECT_0;
-        }, kActionLimit);
-        tree_ = GetDlgItem(dialog_, IDC_BROWSE_TREE);
-    }
-    ~Session()   // a session left open is cancelled
-    {
-        if (dialog_) PostMessageA(dialog_, WM_COMMAND, IDCANCEL, 0);
-        WaitForSingleObject(thread_.get(), kActionLimit);
-    }
-
-    bool okEnabled() const { return IsWindowEnabled(GetDlgItem(dialog_, IDOK)) != FALSE; }
+    explicit Tree(HWND dialog) : tree_(GetDlgItem(dialog, IDC_BROWSE_TREE)) {}
 
     Item read(HTREEITEM item) const
     {
@@ -89,30 +73,14 @@ public:
         EXPECT_TRUE(SendMessageTimeoutA(tree_, TVM_SELECTITEM, TVGN_CARET, i, SMTO_NORMAL, kActionLimit, &r));
         if (vk) EXPECT_TRUE(SendMessageTimeoutA(tree_, WM_KEYDOWN, vk, 0, SMTO_NORMAL, kActionLimit, &r));
     }
-    // Presses OK or Cancel and answers RemoteBrowse's result.
-    INT press(int id)
-    {
-        PostMessageA(dialog_, WM_COMMAND, id, 0);
-        EXPECT_EQ(WaitForSingleObject(thread_.get(), kActionLimit), WAIT_OBJECT_0) << "the dialog did not end";
-        return result_;
-    }
 
 private:
-    static DWORD WINAPI Run(LPVOID self)
-    {
-        auto *s = static_cast<Session *>(self);
-        s->result_ = RemoteBrowse(&s->info_);
-        return 0;
-    }
-
-    RemoteBrowseInfo &info_;
-    dada::UniqueHandle thread_;
-    INT result_ = -2;
-    HWND dialog_ = nullptr, tree_ = nullptr;
+    HWND tree_;
 };
 
-// One session a row: the items on the way to `folder` are expanded, then
-// the folder; then `pick` is selected and a button pressed.  A '$' past the
+// One session a row, driven from a second thread: the items on the way to
+// `folder` are expanded, then the folder; then `pick` is selected and a
+// button pressed.  A '$' past the
 // share stays in a server's path.
 TEST(RemoteBrowse, Sessions)
 {
@@ -174,34 +142,41 @@ TEST(RemoteBrowse, Sessions)
         SCOPED_TRACE(c.what);
         char path[260] = "C:\\DIR\\*.EXE";
         RemoteBrowseInfo info{nullptr, c.server, path, sizeof path, c.mode, 0, 0, c.pattern, c.filesOnly, 0, 0};
-        Session s(info);
-        HTREEITEM item = s.reach(c.folder);
-        ASSERT_TRUE(item);
-        const Item top = s.read(s.reach({}));
-        EXPECT_EQ(top.text, c.server ? c.server : "My Computer");
-        EXPECT_EQ(top.image, kComputer);
-        if (!c.server) EXPECT_EQ(std::count(top.children.begin(), top.children.end(), "Z:\\"), 0) << "never probed";
-        if (c.vanish) RemoveDirectoryA((root + "\\" + c.folder.back()).c_str());
-        s.select(item, VK_ADD);
-        const Item seen = s.read(item);
-        EXPECT_EQ(seen.children, c.children);
-        EXPECT_EQ(seen.button, c.button);
-        EXPECT_EQ(seen.image, c.button ? kOpen : kClosed);
-        if (!c.children.empty()) {   // it closes forgetting its entries, and reads them again
-            s.select(item, VK_SUBTRACT);
-            EXPECT_EQ(s.read(item).image, kClosed);
-            EXPECT_TRUE(s.read(item).children.empty());
+        g_boxes.clear();
+        bool okEnabled = false;
+        dadatest::DialogDriver driver({[&](HWND dialog) {
+            Tree s(dialog);
+            HTREEITEM item = s.reach(c.folder);
+            ASSERT_TRUE(item);
+            const Item top = s.read(s.reach({}));
+            EXPECT_EQ(top.text, c.server ? c.server : "My Computer");
+            EXPECT_EQ(top.image, kComputer);
+            if (!c.server) EXPECT_EQ(std::count(top.children.begin(), top.children.end(), "Z:\\"), 0) << "never probed";
+            if (c.vanish) RemoveDirectoryA((root + "\\" + c.folder.back()).c_str());
             s.select(item, VK_ADD);
-            EXPECT_EQ(s.read(item).children, c.children);
-        }
-        EXPECT_EQ(s.read(s.reach({"C:\\"})).image, c.server ? kOpen : kFixed);
-        ASSERT_EQ(g_boxes.size(), c.box.empty() ? 0u : 1u);
-        if (!c.box.empty()) EXPECT_EQ(g_boxes[0].rfind(c.box, 0), 0u) << g_boxes[0];
-        s.select(s.reach({}));
-        s.select(s.reach(c.pick));
-        EXPECT_EQ(std::string(path), c.picked);
-        EXPECT_EQ(s.okEnabled(), c.ok);
-        EXPECT_EQ(s.press(c.ok ? IDOK : IDCANCEL), c.ok ? 1 : 0);
+            const Item seen = s.read(item);
+            EXPECT_EQ(seen.children, c.children);
+            EXPECT_EQ(seen.button, c.button);
+            EXPECT_EQ(seen.image, c.button ? kOpen : kClosed);
+            if (!c.children.empty()) {   // it closes forgetting its entries, and reads them again
+                s.select(item, VK_SUBTRACT);
+                EXPECT_EQ(s.read(item).image, kClosed);
+                EXPECT_TRUE(s.read(item).children.empty());
+                s.select(item, VK_ADD);
+                EXPECT_EQ(s.read(item).children, c.children);
+            }
+            EXPECT_EQ(s.read(s.reach({"C:\\"})).image, c.server ? kOpen : kFixed);
+            ASSERT_EQ(g_boxes.size(), c.box.empty() ? 0u : 1u);
+            if (!c.box.empty()) EXPECT_EQ(g_boxes[0].rfind(c.box, 0), 0u) << g_boxes[0];
+            s.select(s.reach({}));
+            s.select(s.reach(c.pick));
+            EXPECT_EQ(std::string(path), c.picked);
+            okEnabled = IsWindowEnabled(GetDlgItem(dialog, IDOK));
+            PostMessageA(dialog, WM_COMMAND, c.ok ? IDOK : IDCANCEL, 0);
+        }}, kSessionLimit);
+        EXPECT_EQ(RemoteBrowse(&info), c.ok ? 1 : 0);
+        EXPECT_TRUE(driver.finish());
+        EXPECT_EQ(okEnabled, c.ok);
         if (c.ok) EXPECT_EQ(std::string(path), c.picked + c.tail);
         EXPECT_EQ(info.remoteCall, c.server ? 1u : 0u);
     }
