@@ -7,22 +7,13 @@
 #include <windows.h>
 #include <commctrl.h>
 #include "dada/handle.h"
+#include "testutil.h"
 #include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace dadatest {
-
-constexpr DWORD kPollMs = 20;
-
-// Polls `done` every kPollMs for up to `ms`; answers its last value.
-inline bool WaitUntil(const std::function<bool()> &done, DWORD ms = 5000)
-{
-    for (const DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(kPollMs))
-        if (done()) return true;
-    return done();
-}
 
 // The text of a tree-view item; its image index and whether it shows an expand button too.
 inline std::string TreeItemText(HWND tree, HTREEITEM item, int *image = nullptr, bool *children = nullptr)

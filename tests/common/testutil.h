@@ -1,6 +1,7 @@
 // Helpers shared by the test programs.
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <string>
 #include "zoredo32.h"
 
@@ -36,5 +37,15 @@ public:
 
 // Folder of the running test program, with a trailing backslash.
 std::string ProgramDir();
+
+constexpr DWORD kPollMs = 20;
+
+// Polls `done` every kPollMs for up to `ms`; answers its last value.
+inline bool WaitUntil(const std::function<bool()> &done, DWORD ms = 5000)
+{
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(kPollMs))
+        if (done()) return true;
+    return done();
+}
 
 } // namespace dadatest

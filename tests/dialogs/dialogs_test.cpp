@@ -68,24 +68,23 @@ TEST(NotifyUser, ButtonsTextsAndEndCodes)
         {IDS_CALLER_COUNT, 0, 0, 0, kEscape, 2, "%d files were infected. [OK;]"},
         {4242, 0, 0, IDS_CALLER_NO, IDOK, 1, " [OK;]"},   // a missing string is empty
     };
-    HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 300, 200, 400, 300, nullptr, nullptr,
-                                 GetModuleHandleA(nullptr), nullptr);
+    const dada::Owned<HWND, &DestroyWindow> owner(CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 300,
+                                                                  200, 400, 300, nullptr, nullptr, nullptr, nullptr));
     for (const auto &c : cases) {
         std::string seen;
         DialogDriver driver({[&](HWND dialog) {
-            seen = Look(dialog, owner);
+            seen = Look(dialog, owner.get());
             if (c.action >= 0)
                 Press(dialog, c.action);
             else
                 PostMessageA(dialog, WM_KEYDOWN, c.action == kEscape ? VK_ESCAPE : VK_RETURN, 0);
         }}, kDialogLimit);
-        NotifyRequest r{owner, c.value, c.message, c.yes, c.no, IDS_CALLER_TITLE, IDI_CALLER};
+        NotifyRequest r{owner.get(), c.value, c.message, c.yes, c.no, IDS_CALLER_TITLE, IDI_CALLER};
         const int result = NotifyUser(&r);
         EXPECT_TRUE(driver.finish()) << c.shows;
         EXPECT_EQ(c.result, result) << c.shows;
         EXPECT_EQ(std::string("Scan report: ") + c.shows, seen);
     }
-    DestroyWindow(owner);
     EXPECT_EQ(-1, NotifyUser(nullptr));
     NotifyRequest r{reinterpret_cast<HWND>(UINT_PTR(0x4321)), 0, IDS_CALLER_PLAIN, 0, 0, IDS_CALLER_TITLE, 0};
     EXPECT_EQ(-1, NotifyUser(&r));   // an owner that is not a window
@@ -262,27 +261,24 @@ TEST(Pickers, FallbackRoad)
         const char *what;
         std::string path;
         DWORD folders;
-        const char *type;   // the filter offered (null: not looked at), and the files it lists
-        int files;
+        const char *type;   // the filter offered and the number of files it lists (null: not looked at)
         std::string start, result;   // the folder shown first; the path OK gives (empty: cancelled)
     } cases[] = {
-        {"folder: a drive keeps its backslash", "", 0, nullptr, 0, "C:\\", "C:\\"},
-        {"file, folder mode: the folder", in("data"), 1, nullptr, 0, in("data"), in("data")},
-        {"an unknown extension keeps its case", in("data\\x.dat"), 0, "dat Files", 1, in("data"), in("data\\x.dat")},
-        {"a first dot: a longer text", in("old.dir\\a.txt"), 0, "All Files", 2, in("old.dir"), in("old.dir\\a.txt")},
-        {"a known one in any case", in("notes\\a.TXT"), 0, "TEXT Files", 1, in("notes"), in("notes\\a.txt")},
-        {"a missing path starts in the current folder", in("gone\\z.log"), 0, "LOG Files", 0, in("cwd"), ""},
+        {"folder: a drive keeps its backslash", "", 0, nullptr, "C:\\", "C:\\"},
+        {"file, folder mode: the folder", in("data"), 1, nullptr, in("data"), in("data")},
+        {"an unknown extension keeps its case", in("data\\x.dat"), 0, "dat Files: 1", in("data"), in("data\\x.dat")},
+        {"a first dot: a longer text", in("old.dir\\a.txt"), 0, "All Files: 2", in("old.dir"), in("old.dir\\a.txt")},
+        {"a known one in any case", in("notes\\a.TXT"), 0, "TEXT Files: 1", in("notes"), in("notes\\a.txt")},
+        {"a missing path starts in the current folder", in("gone\\z.log"), 0, "LOG Files: 0", in("cwd"), ""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         std::string type, start;
-        int files = -1;
         DialogDriver driver({[&](HWND dialog) {
             char text[MAX_PATH] = "";
             SendDlgItemMessageA(dialog, cmb1, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
-            type = text;
+            type = text + (": " + std::to_string(SendDlgItemMessageA(dialog, lst1, LB_GETCOUNT, 0, 0)));
             start = TextOf(GetDlgItem(dialog, stc1));
-            files = int(SendDlgItemMessageA(dialog, lst1, LB_GETCOUNT, 0, 0));
             Press(dialog, c.result.empty() ? IDCANCEL : IDOK);
         }}, kDialogLimit);
         char path[MAX_PATH];
@@ -292,7 +288,6 @@ TEST(Pickers, FallbackRoad)
         if (start.size() > 3 && start.back() == '\\') start.pop_back();
         EXPECT_STRCASEEQ(c.start.c_str(), start.c_str());
         if (c.type) EXPECT_EQ(c.type, type);
-        if (c.type) EXPECT_EQ(c.files, files);
         EXPECT_EQ(!c.result.empty(), result != FALSE);
         if (result) EXPECT_STRCASEEQ(c.result.c_str(), path);
     }
