@@ -97,10 +97,9 @@ TEST(RemoteBrowse, Sessions)
     beta.useHosts();
     testkit::ImportPatch boxes("MessageBoxA", reinterpret_cast<void *>(&RecordBox));
     ASSERT_TRUE(beta.running() && boxes.active());
-    auto under = [&](const Path &rest) {
-        Path p{"C:\\", root.substr(3)};
-        p.insert(p.end(), rest.begin(), rest.end());
-        return p;
+    auto under = [&](Path rest) {   // the path of a folder of the test's folder
+        rest.insert(rest.begin(), {"C:\\", root.substr(3)});
+        return rest;
     };
     char text[512] = {};
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_PATH_NOT_FOUND, 0, text, sizeof text, nullptr);
