@@ -17,7 +17,7 @@ namespace {
 using Path = std::vector<std::string>;
 
 constexpr DWORD kActionLimit = 30000;    // time the dialog is given for one action (ms)
-constexpr DWORD kSessionLimit = 120000;  // a session still open then is cancelled (ms)
+constexpr DWORD kSessionLimit = 60000;   // a session still open then is cancelled (ms)
 constexpr int kOpen = 0, kClosed = 1, kComputer = 5, kFixed = 6;
 
 // An item as the user sees it.
@@ -143,8 +143,8 @@ TEST(RemoteBrowse, Sessions)
         bool okEnabled = false;
         dadatest::DialogDriver driver({[&](HWND dialog) {
             Tree s(dialog);
-            HTREEITEM item = s.reach(c.folder);
-            ASSERT_TRUE(item);
+            HTREEITEM item = s.reach(c.folder);   // a failure goes on to close the dialog
+            EXPECT_TRUE(item);
             const Item top = s.read(s.reach({}));
             EXPECT_EQ(top.text, c.server ? c.server : "My Computer");
             EXPECT_EQ(top.image, kComputer);
@@ -163,8 +163,8 @@ TEST(RemoteBrowse, Sessions)
                 EXPECT_EQ(s.read(item).children, c.children);
             }
             EXPECT_EQ(s.read(s.reach({"C:\\"})).image, c.server ? kOpen : kFixed);
-            ASSERT_EQ(g_boxes.size(), c.box.empty() ? 0u : 1u);
-            if (!c.box.empty()) EXPECT_EQ(g_boxes[0].rfind(c.box, 0), 0u) << g_boxes[0];
+            EXPECT_EQ(g_boxes.size(), c.box.empty() ? 0u : 1u);
+            EXPECT_EQ(g_boxes.empty() ? "" : g_boxes[0].substr(0, c.box.size()), c.box);
             s.select(s.reach({}));
             s.select(s.reach(c.pick));
             EXPECT_EQ(std::string(path), c.picked);
