@@ -51,7 +51,6 @@ std::string Look(HWND dialog, HWND owner)
 
 TEST(NotifyUser, ButtonsTextsAndEndCodes)
 {
-    static const char folder[] = "C:\\Scan";
     const struct {
         DWORD message;
         UINT_PTR value;
@@ -60,7 +59,7 @@ TEST(NotifyUser, ButtonsTextsAndEndCodes)
         const char *shows;
     } cases[] = {
         // 6 and 7 keep the template's captions; Enter answers Yes
-        {IDS_CALLER_FOLDER, UINT_PTR(folder), 6, 7, kEnter, 1, "Folder: C:\\Scan [&Yes;&No;]"},
+        {IDS_CALLER_FOLDER, UINT_PTR("C:\\Scan"), 6, 7, kEnter, 1, "Folder: C:\\Scan [&Yes;&No;]"},
         {IDS_CALLER_REPLACE, 0, IDS_CALLER_YES, IDS_CALLER_NO, IDC_NOTIFY_NO, 2,
          "Replace the old definitions? [&Replace;&Keep;]"},
         // a zero yesId or noId leaves only OK; a value fills the placeholder
