@@ -84,11 +84,8 @@ private:
 // share stays in a server's path.
 TEST(RemoteBrowse, Sessions)
 {
-    const struct Folder {
-        std::string path;
-        ~Folder() { dadatest::RemoveTree(path); }
-    } folder{"C:\\dadabrowse-" + std::to_string(GetCurrentProcessId())};
-    const std::string &root = folder.path;
+    const dadatest::TempDir folder("C:\\");   // one item below the drive
+    const std::string &root = folder.path();
     for (const char *d : {"", "\\sub$1", "\\sub$1\\deep", "\\onlyfiles", "\\emptydir", "\\gone", "\\lost"})
         CreateDirectoryA((root + d).c_str(), nullptr);
     for (const char *f : {"\\sub$1\\a.txt", "\\sub$1\\b.log", "\\sub$1\\c.exe", "\\onlyfiles\\x.bin"})

@@ -22,13 +22,12 @@ dada::UniqueHandle Start(const std::string &commandLine, const char *folder)
 Machine::Machine(const std::string &name, const std::vector<std::string> &command) : name_(name)
 {
     const std::string portFile = dir_.file("port.txt");
-    stop_ = dir_.file("stop");
     std::string program = command.empty() ? std::string() : command[0];
     if (program.find(':') == std::string::npos) program = ProgramDir() + program;
     std::string line = "\"" + program + "\"";
     for (size_t i = 1; i < command.size(); ++i) line += " \"" + command[i] + "\"";
     line += " --name " + name + " --listen 127.0.0.1:0 --port-file \"" + portFile + "\" --stop-file \"" +
-            stop_ + "\"";
+            dir_.file("stop") + "\"";
     process_ = Start(line, nullptr);
     WaitUntil([&] {
         const std::string text = ReadFileBytes(portFile);
@@ -40,7 +39,7 @@ Machine::Machine(const std::string &name, const std::vector<std::string> &comman
 Machine::~Machine()
 {
     if (process_) {
-        WriteFileBytes(stop_, "stop");
+        WriteFileBytes(dir_.file("stop"), "stop");
         if (WaitForSingleObject(process_.get(), 10000) != WAIT_OBJECT_0) TerminateProcess(process_.get(), 1);
     }
 }

@@ -27,7 +27,7 @@ public:
 
 private:
     TempDir dir_;
-    std::string name_, stop_;
+    std::string name_;
     dada::UniqueHandle process_;
     DWORD port_ = 0;
 };

@@ -7,13 +7,13 @@
 
 namespace dadatest {
 
-TempDir::TempDir()
+TempDir::TempDir(const char *parent)
 {
     static std::atomic<unsigned> serial{0};
-    char base[MAX_PATH];
-    GetTempPathA(sizeof base, base);
+    char base[MAX_PATH] = "";
+    if (!parent) GetTempPathA(sizeof base, base);
     for (;;) {
-        path_ = std::string(base) + "dadatest_" + std::to_string(GetCurrentProcessId()) + "_" +
+        path_ = std::string(parent ? parent : base) + "dadatest_" + std::to_string(GetCurrentProcessId()) + "_" +
                 std::to_string(serial++);
         if (CreateDirectoryA(path_.c_str(), nullptr)) break;
     }

@@ -7,10 +7,11 @@
 
 namespace dadatest {
 
-// A fresh folder under the temporary folder, removed with its contents.
+// A fresh folder under `parent` (with its trailing backslash; null: the
+// temporary folder), removed with its contents.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(const char *parent = nullptr);
     ~TempDir();
     TempDir(const TempDir &) = delete;
     TempDir &operator=(const TempDir &) = delete;
