@@ -1,6 +1,5 @@
-// RemoteBrowse driven as a user drives it: on this machine's disks, on a
-// second process serving as the machine BETA (`dada serve`), and on SCRIPT,
-// whose replies come from a script.
+// RemoteBrowse driven as a user drives it: on this machine's disks and on a
+// second process serving as the machine BETA (`dada serve`).
 #include "dadada32.h"
 #include "dialogdriver.h"
 #include "machine.h"
@@ -17,7 +16,8 @@ namespace {
 
 using Path = std::vector<std::string>;
 
-constexpr DWORD kActionLimit = 30000;   // time the dialog is given for one action (ms)
+constexpr DWORD kActionLimit = 30000;    // time the dialog is given for one action (ms)
+constexpr DWORD kSessionLimit = 60000;   // a session still open then is cancelled (ms)
 constexpr int kOpen = 0, kClosed = 1, kComputer = 5, kFixed = 6;
 
 // An item as the user sees it.
@@ -38,36 +38,16 @@ int WINAPI RecordBox(HWND, LPCSTR text, LPCSTR caption, UINT)
     return IDOK;
 }
 
-// The dialog runs on a thread of its own; each action is sent to the tree
-// as a user's would be, and is done when the send returns.
-class Session {
+// The dialog's tree, acted on as a user acts on it: each action is sent to
+// the tree and is done when the send returns.
+class Tree {
 public:
-    explicit Session(RemoteBrowseInfo &info) : info_(info)
-    {
-        g_boxes.clear();
-        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-        dadatest::WaitUntil([&] {   // the dialog is shown once it has started
-            EnumThreadWindows(GetThreadId(thread_), [](HWND w, LPARAM dialog) -> BOOL {
-                if (IsWindowVisible(w) && GetDlgItem(w, IDC_BROWSE_TREE)) *reinterpret_cast<HWND *>(dialog) = w;
-                return TRUE;
-            }, reinterpret_cast<LPARAM>(&dialog_));
-            return dialog_ || WaitForSingleObject(thread_, 0) == WAIT_OBJECT_0;
-        }, kActionLimit);
-        tree_ = GetDlgItem(dialog_, IDC_BROWSE_TREE);
-    }
-    ~Session()   // a session left open is cancelled
-    {
-        if (dialog_) PostMessageA(dialog_, WM_COMMAND, IDCANCEL, 0);
-        WaitForSingleObject(thread_, kActionLimit);
-        CloseHandle(thread_);
-    }
-
-    bool okEnabled() const { return IsWindowEnabled(GetDlgItem(dialog_, IDOK)) != FALSE; }
+    explicit Tree(HWND dialog) : tree_(GetDlgItem(dialog, IDC_BROWSE_TREE)) {}
 
     Item read(HTREEITEM item) const
     {
         Item out;
-        out.text = dadatest::TreeItemText(tree_, item, &out.image, nullptr, &out.button);
+        out.text = dadatest::TreeItemText(tree_, item, &out.image, &out.button);
         for (HTREEITEM c = item ? TreeView_GetChild(tree_, item) : nullptr; c; c = TreeView_GetNextSibling(tree_, c))
             out.children.push_back(dadatest::TreeItemText(tree_, c));
         return out;
@@ -88,67 +68,36 @@ public:
     // Selects the item, then presses `vk` on it if given: + expands it, - collapses it.
     void select(HTREEITEM item, WPARAM vk = 0)
     {
-        send(TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
-        if (vk) send(WM_KEYDOWN, vk, 0);
-    }
-    // Presses OK or Cancel and answers RemoteBrowse's result.
-    INT press(int id)
-    {
-        PostMessageA(dialog_, WM_COMMAND, id, 0);
-        EXPECT_EQ(WaitForSingleObject(thread_, kActionLimit), WAIT_OBJECT_0) << "the dialog did not end";
-        return result_;
+        DWORD_PTR r;
+        const LPARAM i = reinterpret_cast<LPARAM>(item);
+        EXPECT_TRUE(SendMessageTimeoutA(tree_, TVM_SELECTITEM, TVGN_CARET, i, SMTO_NORMAL, kActionLimit, &r));
+        if (vk) EXPECT_TRUE(SendMessageTimeoutA(tree_, WM_KEYDOWN, vk, 0, SMTO_NORMAL, kActionLimit, &r));
     }
 
 private:
-    static DWORD WINAPI Run(LPVOID self)
-    {
-        auto *s = static_cast<Session *>(self);
-        s->result_ = RemoteBrowse(&s->info_);
-        return 0;
-    }
-    void send(UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        DWORD_PTR r;
-        EXPECT_TRUE(SendMessageTimeoutA(tree_, message, wParam, lParam, SMTO_NORMAL, kActionLimit, &r));
-    }
-
-    RemoteBrowseInfo &info_;
-    HANDLE thread_ = nullptr;
-    INT result_ = -2;
-    HWND dialog_ = nullptr, tree_ = nullptr;
+    HWND tree_;
 };
 
-// One session a row: the items on the way to `folder` are expanded, then
-// the folder; then `pick` is selected and a button pressed.  A '$' past the
+// One session a row, driven from a second thread: the items on the way to
+// `folder` are expanded, then the folder; then `pick` is selected and a
+// button pressed.  A '$' past the
 // share stays in a server's path.
 TEST(RemoteBrowse, Sessions)
 {
-    const struct Folder {
-        std::string path;
-        ~Folder() { dadatest::RemoveTree(path); }
-    } folder{"C:\\dadabrowse-" + std::to_string(GetCurrentProcessId())};
-    const std::string &root = folder.path;
-    for (const char *d : {"", "\\sub$1", "\\sub$1\\deep", "\\onlyfiles", "\\emptydir", "\\gone", "\\big"})
+    const dadatest::TempDir folder("C:\\");   // one item below the drive
+    const std::string &root = folder.path();
+    for (const char *d : {"", "\\sub$1", "\\sub$1\\deep", "\\onlyfiles", "\\emptydir", "\\gone", "\\lost"})
         CreateDirectoryA((root + d).c_str(), nullptr);
     for (const char *f : {"\\sub$1\\a.txt", "\\sub$1\\b.log", "\\sub$1\\c.exe", "\\onlyfiles\\x.bin"})
         dadatest::WriteFileBytes(root + f, "x");
-    Path big;
-    for (int i = 0; i < 120; ++i) {   // a few batches of a remote read
-        big.push_back("a-rather-long-entry-name-number-" + std::to_string(1000 + i) + ".dat");
-        dadatest::WriteFileBytes(root + "\\big\\" + big.back(), "");
-    }
-    dadatest::Machine beta("BETA", {"dada.exe", "serve"}), script("SCRIPT", {"script_peer.exe"});
-    dadatest::TempDir hosts;
-    dadatest::UseHosts(hosts.file("hosts.ini"), "BETA=127.0.0.1:" + std::to_string(beta.port()) +
-                                                    "\r\nSCRIPT=127.0.0.1:" + std::to_string(script.port()));
+    dadatest::Machine beta("BETA", {"dada.exe", "serve"});
+    beta.useHosts();
     testkit::ImportPatch boxes("MessageBoxA", reinterpret_cast<void *>(&RecordBox));
-    ASSERT_TRUE(beta.running() && script.running() && boxes.active());
-    auto under = [&](const Path &rest) {
-        Path p{"C:\\", root.substr(3)};
-        p.insert(p.end(), rest.begin(), rest.end());
-        return p;
+    ASSERT_TRUE(beta.running() && boxes.active());
+    auto under = [&](Path rest) {   // the path of a folder of the test's folder
+        rest.insert(rest.begin(), {"C:\\", root.substr(3)});
+        return rest;
     };
-    const std::string generic = "Generic: An error occured calling FormatMessage().Error Code";
     char text[512] = {};
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_PATH_NOT_FOUND, 0, text, sizeof text, nullptr);
     const std::string missing = std::string(": ") + text;   // a box with no caption
@@ -173,18 +122,13 @@ TEST(RemoteBrowse, Sessions)
         {.what = "folders only: no file whatever the pattern; no button, no open image", .mode = 1, .pattern = "*.BIN",
          .folder = under({"onlyfiles"}), .button = false, .pick = {"C:\\"}, .picked = "C:\\", .ok = true},
         {.what = "a closed server folder gets the initial file name", .server = "BETA", .folder = under({}),
-         .children = {"big", "emptydir", "gone", "onlyfiles", "sub$1"}, .pick = under({"sub$1"}),
+         .children = {"emptydir", "gone", "lost", "onlyfiles", "sub$1"}, .pick = under({"sub$1"}),
          .picked = root + "\\sub$1", .ok = true, .tail = "\\*.EXE"},
-        {.what = "every batch arrives; an open folder gets no file name", .server = "BETA", .folder = under({"big"}),
-         .children = big, .pick = under({"big"}), .picked = root + "\\big", .ok = true},
         {.what = "an empty server folder keeps its button; folders only: no file name", .server = "BETA", .mode = 1,
          .folder = under({"emptydir"}), .pick = under({"sub$1"}), .picked = root + "\\sub$1", .ok = true},
-        {.what = "an empty batch ends the folder", .server = "SCRIPT", .folder = {"C:\\", "EMPTYBATCH"},
-         .children = {"one", "two"}},
-        {.what = "a continuation that does not move ends it", .server = "SCRIPT", .folder = {"C:\\", "STUCK"},
-         .children = {"again"}},
-        {.what = "a failed call: the generic box", .server = "SCRIPT", .folder = {"C:\\", "FAILS"}, .box = generic},
-        {.what = "an unknown server: the generic box at once", .server = "NOSUCHMACHINE", .box = generic},
+        {.what = "a failed read on the server: the generic box; an open folder gets no file name", .server = "BETA",
+         .folder = under({"lost"}), .vanish = true, .box = "Generic: An error occured calling FormatMessage()",
+         .pick = under({"lost"}), .picked = root + "\\lost", .ok = true},
         {.what = "a failed search: the system's text; files only: no folder", .filesOnly = 1, .folder = under({"gone"}),
          .button = false, .vanish = true, .box = missing, .pick = under({"gone"}), .picked = root + "\\gone"},
     };
@@ -192,34 +136,41 @@ TEST(RemoteBrowse, Sessions)
         SCOPED_TRACE(c.what);
         char path[260] = "C:\\DIR\\*.EXE";
         RemoteBrowseInfo info{nullptr, c.server, path, sizeof path, c.mode, 0, 0, c.pattern, c.filesOnly, 0, 0};
-        Session s(info);
-        HTREEITEM item = s.reach(c.folder);
-        ASSERT_TRUE(item);
-        const Item top = s.read(s.reach({}));
-        EXPECT_EQ(top.text, c.server ? c.server : "My Computer");
-        if (!c.server) EXPECT_EQ(std::count(top.children.begin(), top.children.end(), "Z:\\"), 0) << "never probed";
-        if (c.vanish) RemoveDirectoryA((root + "\\" + c.folder.back()).c_str());
-        if (!c.folder.empty()) s.select(item, VK_ADD);
-        const Item seen = s.read(item);
-        const int image = c.folder.empty() ? kComputer : c.button ? kOpen : kClosed;
-        EXPECT_EQ(seen.children, c.children);
-        EXPECT_EQ(seen.button, c.button);
-        EXPECT_EQ(seen.image, image);
-        if (!c.children.empty()) {   // it closes forgetting its entries, and reads them again
-            s.select(item, VK_SUBTRACT);
-            EXPECT_EQ(s.read(item).image, kClosed);
-            EXPECT_TRUE(s.read(item).children.empty());
+        g_boxes.clear();
+        bool okEnabled = false;
+        dadatest::DialogDriver driver({[&](HWND dialog) {
+            Tree s(dialog);
+            HTREEITEM item = s.reach(c.folder);   // a failure goes on to close the dialog
+            EXPECT_TRUE(item);
+            const Item top = s.read(s.reach({}));
+            EXPECT_EQ(top.text, c.server ? c.server : "My Computer");
+            EXPECT_EQ(top.image, kComputer);
+            if (!c.server) EXPECT_EQ(std::count(top.children.begin(), top.children.end(), "Z:\\"), 0) << "never probed";
+            if (c.vanish) RemoveDirectoryA((root + "\\" + c.folder.back()).c_str());
             s.select(item, VK_ADD);
-            EXPECT_EQ(s.read(item).children, c.children);
-        }
-        if (c.folder.size() > 1) EXPECT_EQ(s.read(s.reach({"C:\\"})).image, c.server ? kOpen : kFixed);
-        ASSERT_EQ(g_boxes.size(), c.box.empty() ? 0u : 1u);
-        if (!c.box.empty()) EXPECT_EQ(g_boxes[0].rfind(c.box, 0), 0u) << g_boxes[0];
-        s.select(s.reach({}));
-        s.select(s.reach(c.pick));
-        EXPECT_EQ(std::string(path), c.picked);
-        EXPECT_EQ(s.okEnabled(), c.ok);
-        EXPECT_EQ(s.press(c.ok ? IDOK : IDCANCEL), c.ok ? 1 : 0);
+            const Item seen = s.read(item);
+            EXPECT_EQ(seen.children, c.children);
+            EXPECT_EQ(seen.button, c.button);
+            EXPECT_EQ(seen.image, c.button ? kOpen : kClosed);
+            if (!c.children.empty()) {   // it closes forgetting its entries, and reads them again
+                s.select(item, VK_SUBTRACT);
+                EXPECT_EQ(s.read(item).image, kClosed);
+                EXPECT_TRUE(s.read(item).children.empty());
+                s.select(item, VK_ADD);
+                EXPECT_EQ(s.read(item).children, c.children);
+            }
+            EXPECT_EQ(s.read(s.reach({"C:\\"})).image, c.server ? kOpen : kFixed);
+            EXPECT_EQ(g_boxes.size(), c.box.empty() ? 0u : 1u);
+            EXPECT_EQ(g_boxes.empty() ? "" : g_boxes[0].substr(0, c.box.size()), c.box);
+            s.select(s.reach({}));
+            s.select(s.reach(c.pick));
+            EXPECT_EQ(std::string(path), c.picked);
+            okEnabled = IsWindowEnabled(GetDlgItem(dialog, IDOK));
+            PostMessageA(dialog, WM_COMMAND, c.ok ? IDOK : IDCANCEL, 0);
+        }}, kSessionLimit);
+        EXPECT_EQ(RemoteBrowse(&info), c.ok ? 1 : 0);
+        EXPECT_TRUE(driver.finish());
+        EXPECT_EQ(okEnabled, c.ok);
         if (c.ok) EXPECT_EQ(std::string(path), c.picked + c.tail);
         EXPECT_EQ(info.remoteCall, c.server ? 1u : 0u);
     }

@@ -5,58 +5,57 @@
 namespace dadatest {
 
 namespace {
-bool Start(const std::string &commandLine, const char *folder, PROCESS_INFORMATION &pi)
+// The started process; nothing when it cannot start.
+dada::UniqueHandle Start(const std::string &commandLine, const char *folder)
 {
     STARTUPINFOA si{};
     si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
     std::vector<char> buf(commandLine.begin(), commandLine.end());
     buf.push_back('\0');
-    return CreateProcessA(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &si, &pi) != 0;
+    if (!CreateProcessA(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &si, &pi)) return {};
+    CloseHandle(pi.hThread);
+    return dada::UniqueHandle(pi.hProcess);
 }
 } // namespace
 
-Machine::Machine(const std::string &name, const std::vector<std::string> &command)
+Machine::Machine(const std::string &name, const std::vector<std::string> &command) : name_(name)
 {
     const std::string portFile = dir_.file("port.txt");
-    stop_ = dir_.file("stop");
-    hosts_ = dir_.file("hosts.ini");
     std::string program = command.empty() ? std::string() : command[0];
     if (program.find(':') == std::string::npos) program = ProgramDir() + program;
     std::string line = "\"" + program + "\"";
     for (size_t i = 1; i < command.size(); ++i) line += " \"" + command[i] + "\"";
     line += " --name " + name + " --listen 127.0.0.1:0 --port-file \"" + portFile + "\" --stop-file \"" +
-            stop_ + "\"";
-    if (!Start(line, nullptr, pi_)) return;
-    for (int waited = 0; waited < 20000; waited += 20) {
-        std::string text = ReadFileBytes(portFile);
-        if (!text.empty() && text.back() == '\n') {
-            port_ = std::strtoul(text.c_str(), nullptr, 10);
-            break;
-        }
-        if (WaitForSingleObject(pi_.hProcess, 20) == WAIT_OBJECT_0) break;
-    }
-    WriteFileBytes(hosts_, "[hosts]\r\n" + name + "=127.0.0.1:" + std::to_string(port_) + "\r\n");
+            dir_.file("stop") + "\"";
+    process_ = Start(line, nullptr);
+    WaitUntil([&] {
+        const std::string text = ReadFileBytes(portFile);
+        if (!text.empty() && text.back() == '\n') port_ = std::strtoul(text.c_str(), nullptr, 10);
+        return port_ || WaitForSingleObject(process_.get(), 0) != WAIT_TIMEOUT;
+    }, 20000);
 }
 
 Machine::~Machine()
 {
-    if (pi_.hProcess) {
-        WriteFileBytes(stop_, "stop");
-        if (WaitForSingleObject(pi_.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(pi_.hProcess, 1);
-        CloseHandle(pi_.hProcess);
-        CloseHandle(pi_.hThread);
+    if (process_) {
+        WriteFileBytes(dir_.file("stop"), "stop");
+        if (WaitForSingleObject(process_.get(), 10000) != WAIT_OBJECT_0) TerminateProcess(process_.get(), 1);
     }
 }
 
 void Machine::kill()
 {
-    if (pi_.hProcess) {
-        TerminateProcess(pi_.hProcess, 9);
-        WaitForSingleObject(pi_.hProcess, 10000);
+    if (process_) {
+        TerminateProcess(process_.get(), 9);
+        WaitForSingleObject(process_.get(), 10000);
     }
 }
 
-void Machine::useHosts() const { SetEnvironmentVariableA("DADA_HOSTS", hosts_.c_str()); }
+void Machine::useHosts() const
+{
+    UseHosts(dir_.file("hosts.ini"), name_ + "=127.0.0.1:" + std::to_string(port_) + "\r\n");
+}
 
 void UseHosts(const std::string &file, const std::string &lines)
 {
@@ -66,13 +65,11 @@ void UseHosts(const std::string &file, const std::string &lines)
 
 int RunProgram(const std::string &commandLine, const char *folder, DWORD ms)
 {
-    PROCESS_INFORMATION pi{};
-    if (!Start(commandLine, folder, pi)) return -1;
+    const dada::UniqueHandle process = Start(commandLine, folder);
+    if (!process) return -1;
     DWORD code = 0xDEAD;
-    if (WaitForSingleObject(pi.hProcess, ms) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-    else TerminateProcess(pi.hProcess, 9);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
+    if (WaitForSingleObject(process.get(), ms) == WAIT_OBJECT_0) GetExitCodeProcess(process.get(), &code);
+    else TerminateProcess(process.get(), 9);
     return int(code);
 }
 

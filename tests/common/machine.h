@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <string>
 #include <vector>
+#include "dada/handle.h"
 #include "testutil.h"
 
 namespace dadatest {
@@ -18,8 +19,6 @@ public:
     // full path) and extra arguments.  Waits up to 20 s for the port file.
     Machine(const std::string &name, const std::vector<std::string> &command);
     ~Machine();
-    Machine(const Machine &) = delete;
-    Machine &operator=(const Machine &) = delete;
 
     bool running() const { return port_ != 0; }
     DWORD port() const { return port_; }
@@ -28,8 +27,8 @@ public:
 
 private:
     TempDir dir_;
-    std::string hosts_, stop_;
-    PROCESS_INFORMATION pi_{};
+    std::string name_;
+    dada::UniqueHandle process_;
     DWORD port_ = 0;
 };
 

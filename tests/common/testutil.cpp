@@ -1,4 +1,5 @@
 #include "testutil.h"
+#include "dada/handle.h"
 
 #include <algorithm>
 #include <atomic>
@@ -6,13 +7,13 @@
 
 namespace dadatest {
 
-TempDir::TempDir()
+TempDir::TempDir(const char *parent)
 {
     static std::atomic<unsigned> serial{0};
-    char base[MAX_PATH];
-    GetTempPathA(sizeof base, base);
+    char base[MAX_PATH] = "";
+    if (!parent) GetTempPathA(sizeof base, base);
     for (;;) {
-        path_ = std::string(base) + "dadatest_" + std::to_string(GetCurrentProcessId()) + "_" +
+        path_ = std::string(parent ? parent : base) + "dadatest_" + std::to_string(GetCurrentProcessId()) + "_" +
                 std::to_string(serial++);
         if (CreateDirectoryA(path_.c_str(), nullptr)) break;
     }
@@ -51,25 +52,20 @@ void RemoveTree(const std::string &path)
 
 std::string ReadFileBytes(const std::string &path)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return {};
+    const dada::UniqueHandle h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
     std::string data;
     char buf[65536];
     DWORD got;
-    while (ReadFile(h, buf, sizeof buf, &got, nullptr) && got) data.append(buf, got);
-    CloseHandle(h);
+    while (h && ReadFile(h.get(), buf, sizeof buf, &got, nullptr) && got) data.append(buf, got);
     return data;
 }
 
 bool WriteFileBytes(const std::string &path, const std::string &data)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    const dada::UniqueHandle h(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD done = 0;
-    BOOL ok = WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &done, nullptr);
-    CloseHandle(h);
-    return ok && done == data.size();
+    return h && WriteFile(h.get(), data.data(), DWORD(data.size()), &done, nullptr) && done == data.size();
 }
 
 bool FileExists(const std::string &path)

@@ -1,15 +1,17 @@
 // Helpers shared by the test programs.
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <string>
 #include "zoredo32.h"
 
 namespace dadatest {
 
-// A fresh folder under the temporary folder, removed with its contents.
+// A fresh folder under `parent` (with its trailing backslash; null: the
+// temporary folder), removed with its contents.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(const char *parent = nullptr);
     ~TempDir();
     TempDir(const TempDir &) = delete;
     TempDir &operator=(const TempDir &) = delete;
@@ -36,5 +38,15 @@ public:
 
 // Folder of the running test program, with a trailing backslash.
 std::string ProgramDir();
+
+constexpr DWORD kPollMs = 20;
+
+// Polls `done` every kPollMs for up to `ms`; answers its last value.
+inline bool WaitUntil(const std::function<bool()> &done, DWORD ms = 5000)
+{
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(kPollMs))
+        if (done()) return true;
+    return done();
+}
 
 } // namespace dadatest

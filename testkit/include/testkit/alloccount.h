@@ -25,9 +25,8 @@ public:
 
 private:
     static inline LONG calls_ = 0;
-    static inline void *orig_[9] = {};
-    enum { kGlobalAlloc, kGlobalReAlloc, kLocalAlloc, kLocalReAlloc, kHeapAlloc, kHeapReAlloc,
-           kMalloc, kCalloc, kRealloc };
+    static constexpr int kTargets = 9;
+    static inline void *orig_[kTargets] = {};
 
     template <int I, class R, class... A> static R Forward(A... a)
     {
@@ -40,26 +39,25 @@ private:
         return reinterpret_cast<R(WINAPI *)(A...)>(orig_[I])(a...);
     }
 
-    struct Target { const char *name; int index; void *hook; };
-
+    // The allocation functions and their forwarders; a forwarder's number is its place here.
     void Patch(bool install)
     {
-        static const Target targets[] = {
-            {"GlobalAlloc", kGlobalAlloc, reinterpret_cast<void *>(&ForwardApi<kGlobalAlloc, HGLOBAL, UINT, SIZE_T>)},
-            {"GlobalReAlloc", kGlobalReAlloc, reinterpret_cast<void *>(&ForwardApi<kGlobalReAlloc, HGLOBAL, HGLOBAL, SIZE_T, UINT>)},
-            {"LocalAlloc", kLocalAlloc, reinterpret_cast<void *>(&ForwardApi<kLocalAlloc, HLOCAL, UINT, SIZE_T>)},
-            {"LocalReAlloc", kLocalReAlloc, reinterpret_cast<void *>(&ForwardApi<kLocalReAlloc, HLOCAL, HLOCAL, SIZE_T, UINT>)},
-            {"HeapAlloc", kHeapAlloc, reinterpret_cast<void *>(&ForwardApi<kHeapAlloc, LPVOID, HANDLE, DWORD, SIZE_T>)},
-            {"HeapReAlloc", kHeapReAlloc, reinterpret_cast<void *>(&ForwardApi<kHeapReAlloc, LPVOID, HANDLE, DWORD, LPVOID, SIZE_T>)},
-            {"malloc", kMalloc, reinterpret_cast<void *>(&Forward<kMalloc, void *, size_t>)},
-            {"calloc", kCalloc, reinterpret_cast<void *>(&Forward<kCalloc, void *, size_t, size_t>)},
-            {"realloc", kRealloc, reinterpret_cast<void *>(&Forward<kRealloc, void *, void *, size_t>)},
+        static const struct { const char *name; void *hook; } targets[kTargets] = {
+            {"GlobalAlloc", reinterpret_cast<void *>(&ForwardApi<0, HGLOBAL, UINT, SIZE_T>)},
+            {"GlobalReAlloc", reinterpret_cast<void *>(&ForwardApi<1, HGLOBAL, HGLOBAL, SIZE_T, UINT>)},
+            {"LocalAlloc", reinterpret_cast<void *>(&ForwardApi<2, HLOCAL, UINT, SIZE_T>)},
+            {"LocalReAlloc", reinterpret_cast<void *>(&ForwardApi<3, HLOCAL, HLOCAL, SIZE_T, UINT>)},
+            {"HeapAlloc", reinterpret_cast<void *>(&ForwardApi<4, LPVOID, HANDLE, DWORD, SIZE_T>)},
+            {"HeapReAlloc", reinterpret_cast<void *>(&ForwardApi<5, LPVOID, HANDLE, DWORD, LPVOID, SIZE_T>)},
+            {"malloc", reinterpret_cast<void *>(&Forward<6, void *, size_t>)},
+            {"calloc", reinterpret_cast<void *>(&Forward<7, void *, size_t, size_t>)},
+            {"realloc", reinterpret_cast<void *>(&Forward<8, void *, void *, size_t>)},
         };
         testkit::imports::ForEachImport(module_, [&](const char *name, void **slot) {
-            for (const auto &t : targets) {
-                if (std::strcmp(name, t.name) != 0) continue;
-                if (install) orig_[t.index] = *slot;
-                testkit::imports::Store(slot, install ? t.hook : orig_[t.index]);
+            for (int i = 0; i < kTargets; ++i) {
+                if (std::strcmp(name, targets[i].name) != 0) continue;
+                if (install) orig_[i] = *slot;
+                testkit::imports::Store(slot, install ? targets[i].hook : orig_[i]);
                 if (install) ++redirected_;
             }
             return false;

@@ -8,22 +8,6 @@
 
 namespace testkit {
 
-class ImportPatch {
-public:
-    ImportPatch(const char *function, void *replacement);
-    ~ImportPatch();
-    ImportPatch(const ImportPatch &) = delete;
-    ImportPatch &operator=(const ImportPatch &) = delete;
-
-    bool active() const { return slot_ != nullptr; }
-    // What the slot held before: the real function.
-    template <class F> F original() const { return reinterpret_cast<F>(original_); }
-
-private:
-    void **slot_ = nullptr;
-    void *original_ = nullptr;
-};
-
 namespace imports {
 
 // Calls fn(name, slot) for every function that `module` imports by name;
@@ -68,16 +52,27 @@ inline void Store(void **slot, void *value)
 
 } // namespace imports
 
-inline ImportPatch::ImportPatch(const char *function, void *replacement) : slot_(imports::FindSlot(function))
-{
-    if (!slot_) return;
-    original_ = *slot_;
-    imports::Store(slot_, replacement);
-}
+class ImportPatch {
+public:
+    ImportPatch(const char *function, void *replacement)
+        : slot_(imports::FindSlot(function)), original_(slot_ ? *slot_ : nullptr)
+    {
+        if (slot_) imports::Store(slot_, replacement);
+    }
+    ~ImportPatch()
+    {
+        if (slot_) imports::Store(slot_, original_);
+    }
+    ImportPatch(const ImportPatch &) = delete;
+    ImportPatch &operator=(const ImportPatch &) = delete;
 
-inline ImportPatch::~ImportPatch()
-{
-    if (slot_) imports::Store(slot_, original_);
-}
+    bool active() const { return slot_ != nullptr; }
+    // What the slot held before: the real function.
+    template <class F> F original() const { return reinterpret_cast<F>(original_); }
+
+private:
+    void **slot_ = nullptr;
+    void *original_ = nullptr;
+};
 
 } // namespace testkit
