@@ -3,7 +3,7 @@
 // own (the DADA_HOSTS format).  The program gets "--name NAME --listen
 // 127.0.0.1:0 --port-file PATH --stop-file PATH" added to its arguments;
 // the stop file ends it cleanly at destruction.
-//   dadatest::Machine beta("BETA", {"zuredu_peer.exe", "--rpc", "on"});
+//   dadatest::Machine beta("BETA", {"dada.exe", "serve"});
 #pragma once
 #include <windows.h>
 #include <string>
