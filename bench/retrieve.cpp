@@ -2,11 +2,19 @@
 // machine over loopback) against a plain socket client and server doing
 // the same exchange: 16-byte requests, replies of a 16-byte header and at
 // most 16 KB of file data, written to a local file.
-//   bench_retrieve            (runs both, prints MB/s and the ratio)
-// The last line is "ratio NAME VALUE" for bench/run.
+//   bench_retrieve            (runs all, prints MB/s and the ratios)
+// Three more comparisons, for information, show where the time goes:
+//   one CPU       the same pair with this process and both servers held to
+//                 one processor (no wake-ups across processors);
+//   exchanges     the comm library's exchange with the transfer server
+//                 alone (no checksum check, no worker thread, no kernel
+//                 file library) against the plain exchange: once without
+//                 a local file, once both writing each chunk with WriteFile.
+// Lines "ratio NAME VALUE TARGET min" are for bench/run.
 //   bench_retrieve --plain-server FILE PORTFILE    (internal: the plain server)
 #include "bench_clock.h"
 #include "dadada32.h"
+#include "zuredu.h"
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -20,7 +28,7 @@ namespace {
 
 constexpr DWORD kSize = 64u << 20;
 constexpr DWORD kChunk = 16384;
-constexpr int kRounds = 5;   // interleaved; the best of each side counts (the machine is shared)
+constexpr int kRounds = 4;   // interleaved; the best of each side counts (the machine is shared)
 
 std::string Temp(const std::string &name)
 {
@@ -116,6 +124,7 @@ int PlainServer(const char *file, const char *portFile)
     }
 }
 
+// `local` empty: the replies are not written anywhere.
 double PlainClient(DWORD port, const std::string &local)
 {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -127,7 +136,8 @@ double PlainClient(DWORD port, const std::string &local)
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&one), sizeof one);
     if (connect(s, reinterpret_cast<sockaddr *>(&a), sizeof a)) return 0;
     double t0 = BenchNow();
-    HANDLE out = CreateFileA(local.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE out = local.empty() ? INVALID_HANDLE_VALUE
+                               : CreateFileA(local.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     std::vector<char> reply(16 + kChunk);
     for (DWORD offset = 0; offset < kSize;) {
         DWORD count = std::min(kSize - offset, kChunk);
@@ -135,10 +145,10 @@ double PlainClient(DWORD port, const std::string &local)
         if (!SendAll(s, reinterpret_cast<char *>(req), sizeof req) || !RecvAll(s, reply.data(), int(16 + count)))
             return 0;
         DWORD written = 0;
-        WriteFile(out, reply.data() + 16, count, &written, nullptr);
+        if (out != INVALID_HANDLE_VALUE) WriteFile(out, reply.data() + 16, count, &written, nullptr);
         offset += count;
     }
-    CloseHandle(out);
+    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
     double t = BenchNow() - t0;
     closesocket(s);
     return kSize / t / 1048576.0;
@@ -151,6 +161,68 @@ double LibraryRun(const std::string &remote, const std::string &local)
     double t = BenchNow() - t0;
     return ok ? kSize / t / 1048576.0 : 0;
 }
+
+// One exchange through the comm library; the reply's field `field`, or 0.
+// The data of a read reply goes to `out` when there is one.
+DWORD Exchange(DWORD connection, const void *request, DWORD length, DWORD field = 1,
+               HANDLE out = INVALID_HANDLE_VALUE)
+{
+    void *reply = nullptr;
+    DWORD replyLength = 0, written = 0;
+    DWORD status = NetService_SendPacket(connection, XFER_PACKET_TYPE, request, length, &reply, &replyLength, 2000);
+    DWORD value = status == 0 && reply && replyLength >= 8 + 4 * field ? static_cast<DWORD *>(reply)[field] : 0;
+    if (value && out != INVALID_HANDLE_VALUE)
+        WriteFile(out, static_cast<BYTE *>(reply) + 16, replyLength - 16, &written, nullptr);
+    if (reply) GlobalFree(GlobalHandle(reply));
+    return value;
+}
+
+// The file `name` (as the transfer server names it) read in 16 KB exchanges,
+// each chunk written to `local` unless that is empty.
+double ExchangeRun(const std::string &name, const std::string &local)
+{
+    const double t0 = BenchNow();
+    HANDLE out = local.empty() ? INVALID_HANDLE_VALUE
+                               : CreateFileA(local.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD connection = NetService_BeginUsingAPI() ? NetService_Connect("BENCH", 1) : 0;
+    std::string open(8, '\0');
+    const DWORD head[2] = {XFER_REQ_OPEN, DWORD(name.size() + 1)};
+    std::memcpy(open.data(), head, sizeof head);
+    open += name + '\0';
+    const DWORD handle = connection ? Exchange(connection, open.data(), DWORD(open.size())) : 0;
+    bool ok = handle != 0;
+    for (DWORD offset = 0; ok && offset < kSize; offset += kChunk) {
+        const DWORD read[4] = {XFER_REQ_READ, handle, offset, kChunk};
+        ok = Exchange(connection, read, sizeof read, 2, out) == offset + kChunk;   // the next offset
+    }
+    const DWORD close[2] = {XFER_REQ_CLOSE, handle};
+    if (handle) Exchange(connection, close, sizeof close);
+    if (connection) NetService_Disconnect(&connection);
+    NetService_DoneUsingAPI();
+    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+    const double t = BenchNow() - t0;
+    return ok ? kSize / t / 1048576.0 : 0;
+}
+
+// Holds this process and `others` to the first processor, or lets them go.
+void OneProcessor(bool on, std::initializer_list<HANDLE> others)
+{
+    DWORD_PTR mine = 0, system = 0;
+    GetProcessAffinityMask(GetCurrentProcess(), &mine, &system);
+    const DWORD_PTR mask = on ? system & (~system + 1) : system;   // the lowest processor there is
+    SetProcessAffinityMask(GetCurrentProcess(), mask);
+    for (HANDLE h : others) SetProcessAffinityMask(h, mask);
+}
+
+struct Best {
+    double library = 0, plain = 0;
+    void add(double l, double p)
+    {
+        library = std::max(library, l);
+        plain = std::max(plain, p);
+    }
+    double ratio() const { return plain > 0 ? library / plain : 0.0; }
+};
 
 } // namespace
 
@@ -189,10 +261,15 @@ int main(int argc, char **argv)
     }
     const std::string remote = "\\\\BENCH\\" + data.substr(0, 1) + data.substr(2);
 
-    std::vector<double> lib, raw;
+    const std::string served = data.substr(0, 1) + data.substr(2);
+    Best full, oneCpu, exchanges, exchangesWritten;
     for (int r = 0; r < kRounds; ++r) {
-        lib.push_back(LibraryRun(remote, local));
-        raw.push_back(PlainClient(plainPort, local));
+        full.add(LibraryRun(remote, local), PlainClient(plainPort, local));
+        exchanges.add(ExchangeRun(served, ""), PlainClient(plainPort, ""));
+        exchangesWritten.add(ExchangeRun(served, local), PlainClient(plainPort, local));
+        OneProcessor(true, {server, plain});
+        oneCpu.add(LibraryRun(remote, local), PlainClient(plainPort, local));
+        OneProcessor(false, {server, plain});
     }
     Stop(server);
     Stop(plain);
@@ -202,11 +279,17 @@ int main(int argc, char **argv)
     DeleteFileA(plainPortFile.c_str());
     DeleteFileA(hosts.c_str());
 
-    const double l = *std::max_element(lib.begin(), lib.end()), p = *std::max_element(raw.begin(), raw.end());
-    std::printf("64 MB over loopback, 16 KB per exchange, best of %d interleaved rounds\n", kRounds);
-    std::printf("  FileRetrieve (dada serve)    %8.1f MB/s\n", l);
-    std::printf("  plain socket client/server   %8.1f MB/s\n", p);
-    std::printf("  ratio library/plain          %8.2f\n", p > 0 ? l / p : 0.0);
-    std::printf("ratio FileRetrieve %.3f 0.9 min\n", p > 0 ? l / p : 0.0);
-    return l > 0 && p > 0 ? 0 : 1;
+    std::printf("64 MB over loopback, 16 KB per exchange, best of %d interleaved rounds (MB/s)\n", kRounds);
+    std::printf("                                 library    plain   ratio\n");
+    std::printf("  FileRetrieve                  %8.1f %8.1f %7.2f\n", full.library, full.plain, full.ratio());
+    std::printf("  FileRetrieve, one CPU         %8.1f %8.1f %7.2f\n", oneCpu.library, oneCpu.plain, oneCpu.ratio());
+    std::printf("  exchanges only, no local file %8.1f %8.1f %7.2f\n", exchanges.library, exchanges.plain,
+                exchanges.ratio());
+    std::printf("  exchanges only, WriteFile     %8.1f %8.1f %7.2f\n", exchangesWritten.library,
+                exchangesWritten.plain, exchangesWritten.ratio());
+    std::printf("ratio FileRetrieve %.3f 0.9 min\n", full.ratio());
+    std::printf("ratio FileRetrieveOneCpu %.3f - min\n", oneCpu.ratio());
+    std::printf("ratio RetrieveExchangesOnly %.3f - min\n", exchanges.ratio());
+    std::printf("ratio RetrieveExchangesWriteFile %.3f - min\n", exchangesWritten.ratio());
+    return full.library > 0 && full.plain > 0 && exchanges.library > 0 ? 0 : 1;
 }
