@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string>
 #include "dada/process_object.h"
+#include "dada/lock.h"
 
 namespace zarov {
 
@@ -125,12 +126,11 @@ class ParkedSearches {
 public:
     static constexpr size_t kMost = 16;
     static constexpr ULONGLONG kKeepMs = 60000;
-    ParkedSearches() { InitializeCriticalSection(&lock_); }
 
     // The search parked at `index` for this folder, pattern and mode.
     bool take(const FolderSearch &key, DWORD index, FolderSearch &out)
     {
-        EnterCriticalSection(&lock_);
+        dada::Locked l(lock_);
         dropStale();
         auto it = std::find_if(parked_.begin(), parked_.end(), [&](const FolderSearch &s) {
             return s.index == index && s.foldersOnly == key.foldersOnly && s.path == key.path && s.pattern == key.pattern;
@@ -140,17 +140,15 @@ public:
             out = std::move(*it);
             parked_.erase(it);
         }
-        LeaveCriticalSection(&lock_);
         return found;
     }
     void park(FolderSearch &&s)
     {
         s.parked = GetTickCount64();
-        EnterCriticalSection(&lock_);
+        dada::Locked l(lock_);
         dropStale();
         if (parked_.size() == kMost) parked_.erase(parked_.begin());
         parked_.push_back(std::move(s));
-        LeaveCriticalSection(&lock_);
     }
 
 private:
@@ -159,7 +157,7 @@ private:
         const ULONGLONG now = GetTickCount64();
         std::erase_if(parked_, [&](const FolderSearch &s) { return now - s.parked > kKeepMs; });
     }
-    CRITICAL_SECTION lock_;
+    dada::CriticalSection lock_;
     std::vector<FolderSearch> parked_;
 };
 

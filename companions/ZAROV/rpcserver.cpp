@@ -7,15 +7,15 @@
 
 #include <cstring>
 #include "dada/process_object.h"
+#include "dada/lock.h"
 
 using namespace zarov;
 
 namespace {
 
 struct ServerState {
-    CRITICAL_SECTION lock;
+    dada::CriticalSection lock;
     DWORD service = 0;
-    ServerState() { InitializeCriticalSection(&lock); }
 };
 ServerState &S() { return dada::ProcessObject<ServerState>(); }
 
@@ -62,7 +62,7 @@ DWORD WINAPI CallHandler(DWORD, void *request, DWORD length, void **reply, DWORD
 extern "C" DWORD WINAPI RPC_ServerStart(void)
 {
     ServerState &s = S();
-    EnterCriticalSection(&s.lock);
+    dada::Locked l(s.lock);
     if (!s.service && NetService_BeginUsingAPI()) {
         const DWORD range[2] = {ZAROV_SERVICE, ZAROV_SERVICE};
         DWORD port = 0;
@@ -72,20 +72,17 @@ extern "C" DWORD WINAPI RPC_ServerStart(void)
             NetService_ServiceShutdown(&s.service);
         if (!s.service) NetService_DoneUsingAPI();
     }
-    DWORD ok = s.service ? 1 : 0;
-    LeaveCriticalSection(&s.lock);
-    return ok;
+    return s.service ? 1 : 0;
 }
 
 extern "C" void WINAPI RPC_ServerStop(void)
 {
     ServerState &s = S();
-    EnterCriticalSection(&s.lock);
+    dada::Locked l(s.lock);
     if (s.service) {
         NetService_ServiceShutdown(&s.service);
         NetService_DoneUsingAPI();
     }
-    LeaveCriticalSection(&s.lock);
 }
 
 // Unloaded (not the process ending): the process-wide objects go too.

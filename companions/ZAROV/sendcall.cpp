@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 #include "dada/process_object.h"
+#include "dada/lock.h"
 
 using namespace zarov;
 
@@ -22,11 +23,10 @@ constexpr DWORD kCallTimeoutMs = 15000;
 class IdleConnections {
 public:
     static constexpr size_t kMost = 8;
-    IdleConnections() { InitializeCriticalSection(&lock_); }
     // An idle connection to `server`, or 0.
     DWORD take(const char *server)
     {
-        EnterCriticalSection(&lock_);
+        dada::Locked l(lock_);
         auto it = std::find_if(idle_.begin(), idle_.end(),
                                [&](const auto &c) { return lstrcmpiA(c.first.c_str(), server) == 0; });
         DWORD conn = 0;
@@ -34,24 +34,24 @@ public:
             conn = it->second;
             idle_.erase(it);
         }
-        LeaveCriticalSection(&lock_);
         return conn;
     }
     void give(const char *server, DWORD conn)
     {
         DWORD dropped = 0;
-        EnterCriticalSection(&lock_);
-        if (idle_.size() == kMost) {
-            dropped = idle_.front().second;
-            idle_.erase(idle_.begin());
+        {
+            dada::Locked l(lock_);
+            if (idle_.size() == kMost) {
+                dropped = idle_.front().second;
+                idle_.erase(idle_.begin());
+            }
+            idle_.emplace_back(server, conn);
         }
-        idle_.emplace_back(server, conn);
-        LeaveCriticalSection(&lock_);
         if (dropped) NetService_Disconnect(&dropped);
     }
 
 private:
-    CRITICAL_SECTION lock_;
+    dada::CriticalSection lock_;
     std::vector<std::pair<std::string, DWORD>> idle_;
 };
 

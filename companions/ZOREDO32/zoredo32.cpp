@@ -26,6 +26,7 @@
 #include <deque>
 #include <memory>
 #include "dada/process_object.h"
+#include "dada/lock.h"
 
 namespace {
 
@@ -189,10 +190,9 @@ bool IsDeviceName(LPCSTR path)
 // One fault rule and per-service call counters, guarded by a lock: the
 // services are called from several threads (the file-transfer server).
 struct FaultState {
-    CRITICAL_SECTION lock;
+    dada::CriticalSection lock;
     DWORD ordinal = 0, skip = 0, count = 0, shortBytes = 0;
     std::atomic<DWORD> calls[64]{};
-    FaultState() { InitializeCriticalSection(&lock); }
 };
 FaultState &Faults() { return dada::ProcessObject<FaultState>(); }
 
@@ -202,7 +202,7 @@ bool Fails(DWORD ordinal)
     FaultState &s = Faults();
     ++s.calls[ordinal];
     ++s.calls[0];
-    EnterCriticalSection(&s.lock);
+    dada::Locked l(s.lock);
     bool fail = false;
     if (s.count && (s.ordinal == 0 || s.ordinal == ordinal)) {
         if (s.skip) {
@@ -212,7 +212,6 @@ bool Fails(DWORD ordinal)
             if (s.count != ZKT_FOREVER) --s.count;
         }
     }
-    LeaveCriticalSection(&s.lock);
     return fail;
 }
 DWORD ShortCount(DWORD asked)
@@ -359,9 +358,8 @@ DWORD WINAPI ZK_GetAttributes(LPCSTR path, DWORD *attributes)
 void WINAPI ZKT_SetFault(DWORD ordinal, DWORD skip, DWORD count, DWORD shortBytes)
 {
     FaultState &s = Faults();
-    EnterCriticalSection(&s.lock);
+    dada::Locked l(s.lock);
     s.ordinal = ordinal; s.skip = skip; s.count = count; s.shortBytes = shortBytes;
-    LeaveCriticalSection(&s.lock);
 }
 
 void WINAPI ZKT_ClearFaults(void)

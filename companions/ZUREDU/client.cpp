@@ -11,36 +11,30 @@
 #include <memory>
 #include <new>
 #include "dada/process_object.h"
+#include "dada/lock.h"
 
 namespace zuredu {
 
 namespace {
 
 struct Connection {
-    CRITICAL_SECTION lock;      // one exchange at a time
+    dada::CriticalSection lock; // one exchange at a time
     sockaddr_in to{};
     NetworkKey key;
     Socket sock;
     FrameStream stream;         // of `sock`
     ULONGLONG lastUse = 0;      // GetTickCount64 of the last exchange or the connect
     DWORD sequence = 0;
-    Connection() { InitializeCriticalSection(&lock); }
-    ~Connection() { DeleteCriticalSection(&lock); }
 };
 
 struct Table {
-    CRITICAL_SECTION lock;
+    dada::CriticalSection lock;
     std::map<DWORD, std::shared_ptr<Connection>> open;
     DWORD next = 0;
-    Table() { InitializeCriticalSection(&lock); }
 };
 Table &T() { return dada::ProcessObject<Table>(); }
 
-struct Locked {
-    CRITICAL_SECTION &cs;
-    explicit Locked(CRITICAL_SECTION &c) : cs(c) { EnterCriticalSection(&cs); }
-    ~Locked() { LeaveCriticalSection(&cs); }
-};
+using dada::Locked;
 
 std::shared_ptr<Connection> Find(DWORD handle)
 {

@@ -2,6 +2,7 @@
 #include "wire.h"
 #include "zuredu.h"
 #include "dada/process_object.h"
+#include "dada/lock.h"
 
 namespace zuredu {
 
@@ -9,9 +10,8 @@ namespace {
 
 // Written at Listen time, read by any thread: guarded.
 struct OwnName {
-    CRITICAL_SECTION lock;
+    dada::CriticalSection lock;
     std::string name;
-    OwnName() { InitializeCriticalSection(&lock); }
 };
 OwnName &Own() { return dada::ProcessObject<OwnName>(); }
 
@@ -72,10 +72,11 @@ bool ResolveMachine(const std::string &name, sockaddr_in &out)
 
 std::string OwnMachine()
 {
-    OwnName &o = Own();
-    EnterCriticalSection(&o.lock);
-    std::string name = o.name;
-    LeaveCriticalSection(&o.lock);
+    std::string name;
+    {
+        dada::Locked l(Own().lock);
+        name = Own().name;
+    }
     if (name.empty()) name = EnvValue("DADA_MACHINE");
     if (name.empty()) name = ComputerName();
     return name;
@@ -83,10 +84,8 @@ std::string OwnMachine()
 
 void SetOwnMachine(const std::string &name)
 {
-    OwnName &o = Own();
-    EnterCriticalSection(&o.lock);
-    o.name = name;
-    LeaveCriticalSection(&o.lock);
+    dada::Locked l(Own().lock);
+    Own().name = name;
 }
 
 } // namespace zuredu

@@ -11,6 +11,7 @@
 #include <new>
 #include <vector>
 #include "dada/process_object.h"
+#include "dada/lock.h"
 
 namespace zuredu {
 
@@ -35,10 +36,8 @@ struct ListenState {
     NetworkKey key;
     volatile LONG stop = 0;
     volatile LONG threads = 0;
-    CRITICAL_SECTION lock;
+    dada::CriticalSection lock;
     std::vector<Held> held;
-    ListenState() { InitializeCriticalSection(&lock); }
-    ~ListenState() { DeleteCriticalSection(&lock); }
 
     // Takes `s` into the table, making room under the caps by dropping the
     // idlest held connection (of the same peer when that peer is at its cap).
@@ -46,7 +45,7 @@ struct ListenState {
     // closes `s` unserved.
     bool Admit(SOCKET s, ULONG peer)
     {
-        EnterCriticalSection(&lock);
+        dada::Locked l(lock);
         bool ok = !stop;
         if (ok) {
             const auto fromPeer = std::count_if(held.begin(), held.end(), [&](const Held &h) { return h.peer == peer; });
@@ -60,7 +59,6 @@ struct ListenState {
                 ok = false;
             }
         }
-        LeaveCriticalSection(&lock);
         return ok;
     }
     // Under `lock`.  A connection in its handshake goes first, then the
@@ -82,35 +80,31 @@ struct ListenState {
     // False when `s` was dropped meanwhile.
     bool Mark(SOCKET s, Held::Stage stage)
     {
-        EnterCriticalSection(&lock);
+        dada::Locked l(lock);
         auto it = std::find_if(held.begin(), held.end(), [&](const Held &h) { return h.sock == s; });
         if (it != held.end()) {
             it->stage = stage;
             it->progress = GetTickCount64();
         }
-        LeaveCriticalSection(&lock);
         return it != held.end();
     }
     // Before `s` is closed, so that its value cannot come back meanwhile.
     void Leave(SOCKET s)
     {
-        EnterCriticalSection(&lock);
+        dada::Locked l(lock);
         std::erase_if(held, [&](const Held &h) { return h.sock == s; });
-        LeaveCriticalSection(&lock);
     }
     void Stop()
     {
-        EnterCriticalSection(&lock);
+        dada::Locked l(lock);
         InterlockedExchange(&stop, 1);
         for (const Held &h : held) shutdown(h.sock, SD_BOTH);
-        LeaveCriticalSection(&lock);
     }
 };
 
 struct Current {
-    CRITICAL_SECTION lock;
+    dada::CriticalSection lock;
     std::shared_ptr<ListenState> state;
-    Current() { InitializeCriticalSection(&lock); }
 };
 Current &Cur() { return dada::ProcessObject<Current>(); }
 
@@ -237,18 +231,13 @@ bool StartOwnThread(LPTHREAD_START_ROUTINE fn, void *arg)
 
 DWORD ListeningPort()
 {
-    EnterCriticalSection(&Cur().lock);
-    DWORD port = Cur().state ? Cur().state->port : 0;
-    LeaveCriticalSection(&Cur().lock);
-    return port;
+    dada::Locked l(Cur().lock);
+    return Cur().state ? Cur().state->port : 0;
 }
 
 DWORD StartListening(const char *name, const char *endpoint)
 {
-    struct Locked {
-        Locked() { EnterCriticalSection(&Cur().lock); }
-        ~Locked() { LeaveCriticalSection(&Cur().lock); }
-    } l;
+    dada::Locked l(Cur().lock);
     if (Cur().state) return Cur().state->port;
     if (!SocketsReady()) return 0;
     std::string machine = name && *name ? BareName(name) : OwnMachine();
@@ -283,10 +272,9 @@ DWORD StartListening(const char *name, const char *endpoint)
 
 void StopListening()
 {
-    EnterCriticalSection(&Cur().lock);
+    dada::Locked l(Cur().lock);
     if (Cur().state) Cur().state->Stop();
     Cur().state.reset();
-    LeaveCriticalSection(&Cur().lock);
 }
 
 } // namespace zuredu

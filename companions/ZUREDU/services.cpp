@@ -5,6 +5,7 @@
 #include <map>
 #include <vector>
 #include "dada/process_object.h"
+#include "dada/lock.h"
 
 namespace zuredu {
 
@@ -22,18 +23,12 @@ struct ServiceInfo {
 };
 
 struct Table {
-    CRITICAL_SECTION lock;
+    dada::CriticalSection lock;
     std::map<DWORD, ServiceInfo> services;
     std::vector<Registration> registrations;
     DWORD next = 0;
-    Table() { InitializeCriticalSection(&lock); }
 };
 Table &T() { return dada::ProcessObject<Table>(); }
-
-struct Locked {
-    Locked() { EnterCriticalSection(&T().lock); }
-    ~Locked() { LeaveCriticalSection(&T().lock); }
-};
 
 // True while the process is ending: the threads a wait would wait for are gone.
 bool ProcessEnding()
@@ -54,7 +49,7 @@ bool ValidReplyBlock(void *reply, DWORD length)
 
 DWORD AddService(DWORD firstNumber, DWORD lastNumber)
 {
-    Locked l;
+    dada::Locked l(T().lock);
     Table &t = T();
     do { ++t.next; } while (t.next == 0 || t.services.count(t.next));
     t.services[t.next] = ServiceInfo{firstNumber, lastNumber};
@@ -63,7 +58,7 @@ DWORD AddService(DWORD firstNumber, DWORD lastNumber)
 
 bool BindHandler(DWORD service, DWORD number, NETSVC_HANDLER handler, DWORD firstType, DWORD lastType)
 {
-    Locked l;
+    dada::Locked l(T().lock);
     Table &t = T();
     auto it = t.services.find(service);
     if (it == t.services.end() || !handler || firstType > lastType ||
@@ -81,7 +76,7 @@ bool BindHandler(DWORD service, DWORD number, NETSVC_HANDLER handler, DWORD firs
 bool RemoveService(DWORD service)
 {
     {
-        Locked l;
+        dada::Locked l(T().lock);
         Table &t = T();
         if (!t.services.count(service)) return t.services.empty();
         std::erase_if(t.registrations, [&](const Registration &r) { return r.service == service; });
@@ -89,12 +84,12 @@ bool RemoveService(DWORD service)
     // Let the handler calls in progress return before the caller goes away.
     for (int waited = 0; waited < 5000 && !ProcessEnding(); waited += 10) {
         {
-            Locked l;
+            dada::Locked l(T().lock);
             if (T().services[service].calls == 0) break;
         }
         Sleep(10);
     }
-    Locked l;
+    dada::Locked l(T().lock);
     T().services.erase(service);
     return T().services.empty();
 }
@@ -103,7 +98,7 @@ Reply Dispatch(DWORD packetType, BYTE *request, DWORD length)
 {
     Registration reg{};
     {
-        Locked l;
+        dada::Locked l(T().lock);
         Table &t = T();
         const Registration *found = nullptr;
         for (const Registration &r : t.registrations)
@@ -117,7 +112,7 @@ Reply Dispatch(DWORD packetType, BYTE *request, DWORD length)
     DWORD blockLength = 0;
     reg.handler(reg.number, length ? request : empty, length, &block, &blockLength);
     {
-        Locked l;
+        dada::Locked l(T().lock);
         --T().services[reg.service].calls;
     }
     if (!block) return Reply::Failed(NETSVC_E_NO_REPLY);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 #include "dada/process_object.h"
+#include "dada/lock.h"
 
 namespace zuredu {
 
@@ -22,20 +23,14 @@ struct FailRule {
 };
 
 struct Hooks {
-    CRITICAL_SECTION lock;
+    dada::CriticalSection lock;
     std::string tracePath;
     std::string trace;
     std::vector<FailRule> failures;
     std::vector<std::pair<std::string, DWORD>> calls;
     DWORD corruptLeft = 0, corruptMin = 17;
-    Hooks() { InitializeCriticalSection(&lock); }
 };
 Hooks &H() { return dada::ProcessObject<Hooks>(); }
-
-struct Locked {
-    Locked() { EnterCriticalSection(&H().lock); }
-    ~Locked() { LeaveCriticalSection(&H().lock); }
-};
 
 void ParseFailures(const char *list)
 {
@@ -77,7 +72,7 @@ void AppendToFile(const std::string &path, const char *line)
 
 void LoadHooks()
 {
-    Locked l;
+    dada::Locked l(H().lock);
     Hooks &h = H();
     h.tracePath = EnvValue("DADA_ZUREDU_TRACE");
     std::string fail = EnvValue("DADA_ZUREDU_FAIL");
@@ -92,7 +87,7 @@ void LoadHooks()
 
 void Trace(const char *procedure)
 {
-    Locked l;
+    dada::Locked l(H().lock);
     Hooks &h = H();
     if (h.trace.size() < kTraceCap) {
         h.trace += procedure;
@@ -103,7 +98,7 @@ void Trace(const char *procedure)
 
 bool ShouldFail(const char *procedure)
 {
-    Locked l;
+    dada::Locked l(H().lock);
     Hooks &h = H();
     DWORD n = 0;
     bool counted = false;
@@ -117,7 +112,7 @@ bool ShouldFail(const char *procedure)
 
 void MaybeCorrupt(BYTE *data, DWORD &length)
 {
-    Locked l;
+    dada::Locked l(H().lock);
     Hooks &h = H();
     const DWORD kind = h.corruptMin & kDamageKinds, minLength = h.corruptMin & ~kDamageKinds;
     const DWORD least = kind == kDamageSecondWord ? 8 : 1;
@@ -137,7 +132,7 @@ using namespace zuredu;
 
 extern "C" DWORD WINAPI ZUT_CorruptReplies(DWORD count, DWORD minLength)
 {
-    Locked l;
+    dada::Locked l(H().lock);
     DWORD before = H().corruptLeft;
     H().corruptLeft = count;
     H().corruptMin = minLength;
@@ -146,7 +141,7 @@ extern "C" DWORD WINAPI ZUT_CorruptReplies(DWORD count, DWORD minLength)
 
 extern "C" DWORD WINAPI ZUT_GetTrace(LPSTR buffer, DWORD size)
 {
-    Locked l;
+    dada::Locked l(H().lock);
     const std::string &t = H().trace;
     if (buffer && size) {
         size_t n = t.size() < size - 1 ? t.size() : size - 1;
@@ -158,7 +153,7 @@ extern "C" DWORD WINAPI ZUT_GetTrace(LPSTR buffer, DWORD size)
 
 extern "C" void WINAPI ZUT_SetFailures(LPCSTR list)
 {
-    Locked l;
+    dada::Locked l(H().lock);
     ParseFailures(list);
 }
 #endif

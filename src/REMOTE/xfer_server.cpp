@@ -6,6 +6,7 @@
 #include "REMOTE/xfer_server.h"
 #include "REMOTE/xfer_wire.h"
 #include "dada/memblock.h"
+#include "dada/lock.h"
 #include "dada/process_object.h"
 #include "dada/served_roots.h"
 #include "zoredo32.h"
@@ -28,13 +29,10 @@ constexpr size_t kMostPeerFiles = 4096;
 
 class PeerFiles {
 public:
-    PeerFiles() { InitializeCriticalSection(&lock_); }
-    ~PeerFiles() { DeleteCriticalSection(&lock_); }
-
     void opened(DWORD handle)
     {
         const ULONGLONG now = GetTickCount64();
-        EnterCriticalSection(&lock_);
+        Locked l(lock_);
         auto oldest = named_.end();
         for (auto it = named_.begin(); it != named_.end();) {
             if (now - it->second.when > kPeerFileIdleMs) {
@@ -50,19 +48,16 @@ public:
             named_.erase(oldest);
         }
         named_[handle] = {now, ++uses_};
-        LeaveCriticalSection(&lock_);
     }
     void named(DWORD handle)
     {
-        EnterCriticalSection(&lock_);
+        Locked l(lock_);
         if (auto it = named_.find(handle); it != named_.end()) it->second = {GetTickCount64(), ++uses_};
-        LeaveCriticalSection(&lock_);
     }
     void closed(DWORD handle)
     {
-        EnterCriticalSection(&lock_);
+        Locked l(lock_);
         named_.erase(handle);
-        LeaveCriticalSection(&lock_);
     }
 
 private:
@@ -70,7 +65,7 @@ private:
         ULONGLONG when;    // tick count
         ULONGLONG order;   // among all namings: ticks are too coarse to tell the oldest
     };
-    CRITICAL_SECTION lock_;
+    CriticalSection lock_;
     std::unordered_map<DWORD, LastNamed> named_;   // handle -> when a request last named it
     ULONGLONG uses_ = 0;
 };
