@@ -1,6 +1,7 @@
 // CrcBuffer: the checksum that guards transferred data on both ends.
 #include "dadada32.h"
 #include <array>
+#include <cassert>
 #include <cpuid.h>
 #include <cstdint>
 #include <wmmintrin.h>
@@ -71,6 +72,7 @@ FOLD_TARGET __m128i Fold(__m128i x, __m128i k, __m128i next)
 FOLD_TARGET __attribute__((force_align_arg_pointer))
 uint32_t CrcFold(const unsigned char *p, size_t count, uint32_t c)
 {
+    assert(count >= kFoldMinimum && count % kFoldStep == 0);
     const __m128i k1k2 = _mm_set_epi64x(0x01c6e41596, 0x0154442bd4);
     const __m128i k3k4 = _mm_set_epi64x(0x00ccaa009e, 0x01751997d0);
     const __m128i k5 = _mm_set_epi64x(0, 0x0163cd6124);
