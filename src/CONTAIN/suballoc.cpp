@@ -6,9 +6,13 @@
 // The answers are those of plain walks over the entry tables (first fit in
 // table order, a merge pass over the table before a heap is considered),
 // but each heap keeps an index beside its table so that no call walks it:
-//   - a max-tree over the table slots (the size of each free entry, 0 for
-//     the rest) with the entries as its leaves, a few cache lines to a
-//     node, gives the largest free entry and the first fit by descent;
+//   - a tree over the table slots, 16 values (a cache line) to a node:
+//     per slot the size of a free entry (0 for the rest), above it bounds
+//     of the largest value under each node, gives the first fit by
+//     descent.  Only a value that grows is carried up at once; one that
+//     shrinks leaves the bounds above it too high until a search enters
+//     such a node in vain and sets it right, so taking an entry into use
+//     costs nothing above its slot;
 //   - a hash from piece address to slot finds the entry a free names;
 //   - per slot, links between the live slots give "the entry after it in
 //     the table", and two flags say whether the entry touches (in address)
@@ -29,7 +33,10 @@
 // An entry removed by a merge leaves a hole (address null) in the table, so
 // no slot moves; the holes are squeezed out when the table is full and
 // three quarters of it are holes, otherwise the table grows by 100 entries
-// (the index beside it by doubling).
+// (the index beside it by doubling).  The block under the table grows by
+// half its size, so most growths find the room already there instead of
+// copying the table: the descriptor's capacity still counts 100 more per
+// growth.
 //
 // Not thread-safe: the heap table is process-wide and unlocked, as callers
 // are told.
@@ -37,12 +44,16 @@
 #include "dada/memblock.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <new>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 struct SubPiece {
     DWORD inUse;   // only the low byte counts
@@ -80,10 +91,10 @@ constexpr DWORD kEntryGrowth = 100;
 constexpr DWORD kSpareEntries = 2;
 constexpr uint32_t kNone = 0xFFFFFFFFu;     // no slot
 constexpr size_t kNotFound = SIZE_MAX;       // no position in a hash
-constexpr uint32_t kTreeFan = 16;           // children per tree node; a node of values is 64 bytes
-constexpr uint32_t kLeafFan = 8;            // entries under a node of level 0: 96 or 128 bytes
-constexpr uint32_t kTreeLevels = 8;         // kTreeFan^9 leaves pass any slot count
+constexpr uint32_t kFan = 16;               // values under a tree node: 64 bytes
+constexpr uint32_t kTreeLevels = 9;         // levels below the root: kFan^9 passes any slot count
 constexpr size_t kFirstUsedBuckets = 64;
+constexpr size_t kBucketsPerUsed = 4;       // `used` at most a quarter full: short probes
 
 // An entry's in-use field: only its low byte is the flag; the index keeps
 // in the bits above it whether the entry touches (in address) the live
@@ -111,11 +122,11 @@ struct SlotLink {
 
 // The index of one heap's entry table; see the top of the file.
 struct HeapIndex {
-    DWORD largest = 0;                  // the largest free entry (the tree's root)
+    DWORD largest = 0;                  // the tree's root: at least the largest free entry
     uint32_t live = 0;                  // entries (slots that are no hole)
     uint32_t inUse = 0;                 // entries in use (keys of `used`)
     uint32_t head = kNone, tail = kNone;
-    uint32_t levels = 0;                // tree levels between the entries and the root
+    uint32_t levels = 0;                // tree levels below the root, the slots' own included
     uint32_t level[kTreeLevels] = {};   // where each level starts in `tree`
     std::vector<DWORD> tree;            // each level padded to whole nodes
     std::vector<SlotLink> link;         // per slot
@@ -123,90 +134,117 @@ struct HeapIndex {
     uint32_t hashed = 0;
     SlotHash used;                      // the entries in use: small, so it stays in the cache
     std::vector<uint32_t> pending;      // slots whose pair with the next entry is to be merged
+    DWORD room = 0;                     // entries the table's block holds: entryCapacity or more
 };
 
 SubHeap *g_heaps;                       // kMaxHeaps descriptors; created once, never released
 HeapIndex g_index[kMaxHeaps];           // beside g_heaps[i]
 // For the walk of the heaps, which must not touch each heap's index: each
-// heap's largest available piece, and which heaps have pairs pending.
+// heap's largest available piece (a bound, as the root is), and which
+// heaps have pairs pending.
 DWORD g_available[kMaxHeaps];
 uint64_t g_merging;                     // bit i: heap i's pending list is not empty
 static_assert(kMaxHeaps <= 64);
 
 uint32_t OffsetOf(const SubHeap &h, const BYTE *address) { return static_cast<uint32_t>(address - h.base); }
 
-// ---- the max-tree over the slots -------------------------------------------
+// ---- the tree over the slots ----------------------------------------------
 
-// The tree's leaves are the entries themselves: a free entry counts its
-// size, the rest 0.  Level 0 holds the largest of each kLeafFan entries,
-// each level above the largest of kTreeFan values below, the root the
-// largest of all.
+// Level 0 holds a value per slot: the size of a free entry, 0 for the
+// rest (in use, a hole, a slot past the table's end).  Each level above
+// holds a value per kFan values below (a node), the root one for the
+// whole top level.  Level 0 is exact; the values above bound the largest
+// value under them from above (see Raise and Search).
 // Without a branch: the in-use flags of neighbouring entries follow no
 // pattern.  A hole is all zero.
 DWORD LeafValue(const SubPiece &e) { return e.size & (DWORD(0) - DWORD((e.inUse & kInUseByte) == 0)); }
 
-DWORD NodeMax(const SubHeap &h, const HeapIndex &x, uint32_t l, size_t node)
+#if defined(__SSE2__)
+// Unsigned order through the signed compare: both sides with the top bit flipped.
+__m128i Flip(__m128i v) { return _mm_xor_si128(v, _mm_set1_epi32(INT32_MIN)); }
+__m128i Load(const DWORD *v) { return Flip(_mm_loadu_si128(reinterpret_cast<const __m128i *>(v))); }
+__m128i Max(__m128i a, __m128i b)   // of flipped values
 {
+    const __m128i aBigger = _mm_cmpgt_epi32(a, b);
+    return _mm_or_si128(_mm_and_si128(aBigger, a), _mm_andnot_si128(aBigger, b));
+}
+#endif
+
+// The largest of a node's kFan values.
+DWORD NodeMax(const DWORD *v)
+{
+#if defined(__SSE2__)
+    __m128i m = Max(Max(Load(v), Load(v + 4)), Max(Load(v + 8), Load(v + 12)));
+    m = Max(m, _mm_shuffle_epi32(m, _MM_SHUFFLE(1, 0, 3, 2)));
+    m = Max(m, _mm_shuffle_epi32(m, _MM_SHUFFLE(2, 3, 0, 1)));
+    return DWORD(_mm_cvtsi128_si32(m)) ^ 0x80000000u;
+#else
     DWORD top = 0;
-    if (l == 0) {
-        const size_t end = std::min<size_t>((node + 1) * kLeafFan, h.entryCount);
-        for (size_t s = node * kLeafFan; s < end; ++s) top = std::max(top, LeafValue(h.entries[s]));
-    } else {
-        const DWORD *child = &x.tree[x.level[l - 1] + node * kTreeFan];
-        for (uint32_t k = 0; k < kTreeFan; ++k) top = std::max(top, child[k]);
-    }
+    for (uint32_t k = 0; k < kFan; ++k) top = std::max(top, v[k]);
     return top;
+#endif
 }
 
-// The first of a node's values that is at least n (one must be).
-uint32_t FirstAtLeast(const DWORD *child, DWORD n)
+// Bit k set where a node's value k is at least n (n > 0); no branch per
+// value, as which of them fit follows no pattern.
+uint32_t AtLeast(const DWORD *v, DWORD n)
 {
-    uint32_t k = 0;
-    while (child[k] < n) ++k;
-    assert(k < kTreeFan);
-    return k;
+    assert(n > 0);
+#if defined(__SSE2__)
+    const __m128i below = Flip(_mm_set1_epi32(int(n - 1)));   // v >= n: v > n - 1
+    const __m128i a = _mm_packs_epi32(_mm_cmpgt_epi32(Load(v), below), _mm_cmpgt_epi32(Load(v + 4), below));
+    const __m128i b = _mm_packs_epi32(_mm_cmpgt_epi32(Load(v + 8), below), _mm_cmpgt_epi32(Load(v + 12), below));
+    return uint32_t(_mm_movemask_epi8(_mm_packs_epi16(a, b)));
+#else
+    uint32_t bits = 0;
+    for (uint32_t k = 0; k < kFan; ++k) bits |= uint32_t(v[k] >= n) << k;
+    return bits;
+#endif
 }
 
-// Brings the nodes above `slot` up to date after its entry changed; `old`
-// is the entry's leaf value before the change.  A node that keeps its
-// value ends the climb.
-void TreeChanged(const SubHeap &h, HeapIndex &x, uint32_t slot, DWORD old)
+// A node's value: level l < levels in `tree`, the root (l == levels) in `largest`.
+DWORD &NodeValue(HeapIndex &x, uint32_t l, size_t node) { return l < x.levels ? x.tree[x.level[l] + node] : x.largest; }
+// The kFan values under node `node` of level l > 0.
+DWORD *Children(HeapIndex &x, uint32_t l, size_t node) { return &x.tree[x.level[l - 1] + node * kFan]; }
+
+// After the entry at `slot` changed: its level-0 value anew, and the nodes
+// above it that are now below it take that value.  A value that shrinks
+// (an entry taken into use or merged away) leaves them as they are: they
+// stay bounds, and Search makes them exact where a search finds one too high.
+void Changed(const SubHeap &h, HeapIndex &x, uint32_t slot)
 {
-    DWORD value = LeafValue(h.entries[slot]);
+    const DWORD value = x.tree[slot] = LeafValue(h.entries[slot]);
     size_t i = slot;
-    for (uint32_t l = 0; value != old; ++l) {
-        const size_t node = l ? i / kTreeFan : i / kLeafFan;   // constant divisors: shifts
-        DWORD &up = l < x.levels ? x.tree[x.level[l] + node] : x.largest;
-        DWORD top;
-        if (value >= up)
-            top = value;
-        else if (old < up)
-            return;   // neither the old nor the new value is the node's largest
-        else
-            top = NodeMax(h, x, l, node);
-        if (top == up || l == x.levels) {
-            up = top;
-            return;
-        }
-        old = up;
-        up = value = top;
-        i = node;
+    for (uint32_t l = 1; l <= x.levels; ++l) {
+        i /= kFan;
+        DWORD &up = NodeValue(x, l, i);
+        if (up >= value) return;
+        up = value;
     }
 }
 
-// The first slot in table order holding a free entry of at least n bytes.
-uint32_t FirstFit(const SubHeap &h, const HeapIndex &x, DWORD n)
+// The first slot at or under node `node` of level l > 0 whose entry is
+// free and of at least n bytes, or kNone.  Children whose bound is below n
+// are passed over; a node searched in vain takes its exact bound (below n)
+// from its children, so that no later search for n enters it again.
+uint32_t Search(HeapIndex &x, uint32_t l, size_t node, DWORD n)
 {
-    assert(n > 0);   // padding and in-use slots count 0
-    if (x.largest < n) return kNone;
-    size_t node = 0;
-    for (uint32_t l = x.levels; l-- > 0;) {
-        node = node * kTreeFan + FirstAtLeast(&x.tree[x.level[l] + node * kTreeFan], n);
+    const DWORD *child = Children(x, l, node);
+    for (uint32_t fits = AtLeast(child, n); fits; fits &= fits - 1) {
+        const size_t below = node * kFan + std::countr_zero(fits);
+        if (l == 1) return static_cast<uint32_t>(below);   // level 0 is exact
+        if (const uint32_t s = Search(x, l - 1, below, n); s != kNone) return s;
     }
-    size_t s = node * kLeafFan;
-    while (LeafValue(h.entries[s]) < n) ++s;
-    assert(s < h.entryCount && s < (node + 1) * kLeafFan);
-    return static_cast<uint32_t>(s);
+    NodeValue(x, l, node) = NodeMax(child);
+    return kNone;
+}
+
+// The first slot in table order holding a free entry of at least n bytes,
+// or kNone (and then the root is below n).
+uint32_t FirstFit(HeapIndex &x, DWORD n)
+{
+    assert(n > 0);   // slots that are no free entry count 0
+    return x.largest < n ? kNone : Search(x, x.levels, 0, n);
 }
 
 // ---- address -> slot ---------------------------------------------------------
@@ -243,11 +281,10 @@ void HashErase(SlotHash &t, size_t gap)
     t[gap] = Bucket{};
 }
 
-// Room in `used` for one more entry in use (at most half the buckets
-// taken); false when memory runs out.
+// Room in `used` for one more entry in use; false when memory runs out.
 bool UsedRoom(HeapIndex &x)
 {
-    if (2 * (size_t(x.inUse) + 1) <= x.used.size()) return true;
+    if (kBucketsPerUsed * (size_t(x.inUse) + 1) <= x.used.size()) return true;
     try {
         SlotHash grown(std::max(kFirstUsedBuckets, 2 * x.used.size()));
         for (const Bucket &b : x.used)
@@ -261,7 +298,7 @@ bool UsedRoom(HeapIndex &x)
 
 void MarkInUse(const SubHeap &h, HeapIndex &x, uint32_t slot)
 {
-    assert(2 * (size_t(x.inUse) + 1) <= x.used.size());
+    assert(kBucketsPerUsed * (size_t(x.inUse) + 1) <= x.used.size());
     HashInsert(x.used, OffsetOf(h, h.entries[slot].address), slot);
     ++x.inUse;
 }
@@ -276,15 +313,18 @@ bool Reserve(HeapIndex &x, uint32_t capacity)
     try {
         size_t buckets = 4;
         while (buckets < 2 * size_t(capacity)) buckets <<= 1;
-        // Level sizes: one value per node of the level below, padded to
-        // whole nodes, until one node is left for the root.
+        // Level sizes: a value per slot, then one per node of the level
+        // below, each padded to whole nodes, until one node is left under
+        // the root.
         size_t values = 0, count = capacity;
         x.levels = 0;
-        for (uint32_t fan = kLeafFan; count > fan; fan = kTreeFan) {
-            count = (count + fan - 1) / fan;
+        for (;;) {
             x.level[x.levels++] = static_cast<uint32_t>(values);
-            values += (count + kTreeFan - 1) / kTreeFan * kTreeFan;
+            values += (count + kFan - 1) / kFan * kFan;
+            if (count <= kFan) break;
+            count = (count + kFan - 1) / kFan;
         }
+        assert(x.levels <= kTreeLevels);
         x.tree.resize(values);
         x.link.resize(capacity);
         x.pending.reserve(capacity);
@@ -329,13 +369,14 @@ void Fill(SubHeap &h, HeapIndex &x)
     for (uint32_t s = 0; s < h.entryCount; ++s) {
         const SubPiece &e = h.entries[s];
         if (!Live(e)) continue;
+        x.tree[s] = LeafValue(e);
         LinkLast(h, x, s);
         if (InUse(e)) MarkInUse(h, x, s);
     }
     x.hashed = 0;
-    size_t nodes = (h.entryCount + kLeafFan - 1) / kLeafFan;   // of level 0
-    for (uint32_t l = 0; l <= x.levels; nodes = (nodes + kTreeFan - 1) / kTreeFan, ++l)
-        for (size_t k = 0; k < nodes; ++k) (l < x.levels ? x.tree[x.level[l] + k] : x.largest) = NodeMax(h, x, l, k);
+    size_t nodes = (h.entryCount + kFan - 1) / kFan;   // of level 1
+    for (uint32_t l = 1; l <= x.levels; nodes = (nodes + kFan - 1) / kFan, ++l)
+        for (size_t k = 0; k < nodes; ++k) NodeValue(x, l, k) = NodeMax(Children(x, l, k));
 }
 
 void Queue(HeapIndex &x, uint32_t slot)
@@ -381,23 +422,25 @@ bool EnsureSpareEntries(SubHeap &h, HeapIndex &x)
         Compact(h, x);
         return true;
     }
-    // The index grows by doubling, so most table growths leave it as it is
-    // (slots keep their numbers); a new table is made only once the index
-    // has room for it.
     const DWORD capacity = h.entryCapacity + kEntryGrowth;
     HeapIndex grown;
     const bool regrow = x.link.size() < capacity;
     if (regrow && !Reserve(grown, std::max<DWORD>(capacity, 2 * DWORD(x.link.size())))) return false;
-    SubPiece *table = NewEntryTable(capacity);
-    if (!table) return false;
-    std::memcpy(table, h.entries, SIZE_T(h.entryCount) * sizeof(SubPiece));
-    dada::BlockFree(h.entries);
-    h.entries = table;
+    if (capacity > x.room) {
+        const DWORD room = std::max(capacity, x.room + x.room / 2);
+        SubPiece *table = NewEntryTable(room);
+        if (!table) return false;
+        std::memcpy(table, h.entries, SIZE_T(h.entryCount) * sizeof(SubPiece));
+        dada::BlockFree(h.entries);
+        h.entries = table;
+        x.room = room;
+    }
     h.entryCapacity = capacity;
     if (regrow) {
         for (uint32_t s = 0; s < h.entryCount; ++s) grown.link[s].queued = x.link[s].queued;
-        grown.pending.assign(x.pending.begin(), x.pending.end());   // within the reserve
+        grown.pending.assign(x.pending.begin(), x.pending.end());
         grown.used.swap(x.used);
+        grown.room = x.room;
         x = std::move(grown);
         Fill(h, x);
     }
@@ -410,7 +453,7 @@ uint32_t Append(SubHeap &h, HeapIndex &x, DWORD inUse, DWORD size, BYTE *address
     const uint32_t s = h.entryCount++;
     h.entries[s] = SubPiece{inUse, size, address};
     LinkLast(h, x, s);
-    TreeChanged(h, x, s, 0);
+    Changed(h, x, s);
     if (inUse) MarkInUse(h, x, s);
     return s;
 }
@@ -424,9 +467,8 @@ void Remove(SubHeap &h, HeapIndex &x, uint32_t slot)
     const uint32_t before = x.link[slot].prev, after = x.link[slot].next;
     (before == kNone ? x.head : x.link[before].next) = after;
     (after == kNone ? x.tail : x.link[after].prev) = before;
-    const DWORD old = h.entries[slot].size;
     h.entries[slot] = SubPiece{};
-    TreeChanged(h, x, slot, old);
+    Changed(h, x, slot);
     --x.live;
 }
 
@@ -444,44 +486,48 @@ void Merge(SubHeap &h, HeapIndex &x)
         assert(!InUse(a));
         for (uint32_t n = x.link[s].next; (a.inUse & kTouchesNext) && !InUse(h.entries[n]); n = x.link[s].next) {
             assert(Touch(a, h.entries[n]));
-            const DWORD old = a.size;
             a.size += h.entries[n].size;
             SetBits(a, kTouchesNext, h.entries[n].inUse & kTouchesNext);   // `a` now ends where `n` ended
-            TreeChanged(h, x, s, old);
             Remove(h, x, n);
+            Changed(h, x, s);
         }
     }
     x.pending.clear();
 }
 
-// Keeps g_available up to date after a call changed heap i.
+// Keeps g_available up to date after a call changed heap i: an upper
+// bound of its largest available piece, exact when it is the free top.
 void Refresh(DWORD i) { g_available[i] = std::max(g_heaps[i].size - g_heaps[i].used, g_index[i].largest); }
 
-void *AllocateFrom(SubHeap &h, HeapIndex &x, DWORD n)
+// Allocates n bytes from the heap chosen for them: from the free entry at
+// `slot` (its first fit), or from the free top when `slot` is kNone.  Null
+// only when memory for the index or a grown table runs out.
+void *AllocateFrom(SubHeap &h, HeapIndex &x, DWORD n, uint32_t slot)
 {
     assert(x.pending.empty());   // the heap's merge pass came first
     if (!UsedRoom(x)) return nullptr;
-    if (uint32_t s = FirstFit(h, x, n); s != kNone) {
+    if (slot != kNone) {
         const DWORD count = h.entryCount;
         if (!EnsureSpareEntries(h, x)) return nullptr;
-        if (h.entryCount != count) s = FirstFit(h, x, n);   // squeezed: the same entry, moved down
-        SubPiece &e = h.entries[s];
-        const DWORD old = e.size, rest = e.size - n;
+        if (h.entryCount != count) slot = FirstFit(x, n);   // squeezed: the same entry, moved down
+        SubPiece &e = h.entries[slot];
+        const DWORD rest = e.size - n;
         e.inUse = (e.inUse & ~kInUseByte) | 1;
         e.size = n;
-        TreeChanged(h, x, s, old);
-        MarkInUse(h, x, s);
+        Changed(h, x, slot);
+        MarkInUse(h, x, slot);
         if (rest) {
             // `e` now ends inside its old extent: it touches its successor
             // only if that is the rest, appended right after it.
-            if (e.inUse & kTouchesNext) SetBits(h.entries[x.link[s].next], kTouchesPrev, false);
+            if (e.inUse & kTouchesNext) SetBits(h.entries[x.link[slot].next], kTouchesPrev, false);
             SetBits(e, kTouchesNext, false);
             Append(h, x, 0, rest, e.address + n);
             h.dirty = 1;
         }
         return e.address;
     }
-    if (h.size - h.used < n || !EnsureSpareEntries(h, x)) return nullptr;
+    assert(h.size - h.used >= n);
+    if (!EnsureSpareEntries(h, x)) return nullptr;
     BYTE *piece = h.base + h.used;
     Append(h, x, 1, n, piece);
     h.used += n;
@@ -496,6 +542,7 @@ SubHeap *NewHeap(SubHeap &h, HeapIndex &x, DWORD n)
     h.size = size;
     h.entryCapacity = kEntryGrowth;
     x = HeapIndex{};
+    x.room = kEntryGrowth;
     if (!h.base || !h.entries || !Reserve(x, kEntryGrowth)) {
         dada::BlockFree(h.base);
         dada::BlockFree(h.entries);
@@ -516,22 +563,34 @@ extern "C" void *DADAAPI MemorySubAlloc(DWORD size)
     DWORD n = std::max<DWORD>(size, 1);
     if (!g_heaps) g_heaps = static_cast<SubHeap *>(dada::BlockAlloc(kMaxHeaps * sizeof(SubHeap), dada::Block::Fixed));
     if (!g_heaps) return nullptr;
+    // The walk of the heaps: each one's merge pass, then its largest
+    // available piece; the first heap where n fits is chosen.
     DWORD i = 0;
+    uint32_t slot = kNone;
     for (; i < kMaxHeaps && g_heaps[i].base; ++i) {
-        if (!g_heaps[i].dirty) {
-        } else if (g_merging >> i & 1) {
-            Merge(g_heaps[i], g_index[i]);
+        SubHeap &h = g_heaps[i];
+        HeapIndex &x = g_index[i];
+        if (g_merging >> i & 1) {
+            Merge(h, x);
             g_merging &= ~(uint64_t(1) << i);
             Refresh(i);
-        } else {
-            g_heaps[i].dirty = 0;   // its pass would join nothing
         }
-        assert(g_available[i] == std::max(g_heaps[i].size - g_heaps[i].used, g_index[i].largest));
-        if (g_available[i] >= n) break;
+        // The pass ran, or would have joined nothing: its flag is clear
+        // (a heap of fewer than two entries has no pass).  No branch: which
+        // heaps are dirty follows the frees.
+        h.dirty &= DWORD(x.live < 2);
+        assert(g_available[i] >= std::max(h.size - h.used, g_index[i].largest));
+        if (g_available[i] < n) continue;
+        // The bound says n may fit: the first fit finds out, and where it
+        // does not, leaves the bound below n.
+        slot = FirstFit(x, n);
+        if (slot != kNone) break;
+        Refresh(i);
+        if (h.size - h.used >= n) break;
     }
     if (i == kMaxHeaps) return nullptr;
     if (!g_heaps[i].base && !NewHeap(g_heaps[i], g_index[i], n)) return nullptr;
-    void *piece = AllocateFrom(g_heaps[i], g_index[i], n);
+    void *piece = AllocateFrom(g_heaps[i], g_index[i], n, slot);
     Refresh(i);
     return piece;
 }
@@ -561,7 +620,7 @@ extern "C" DWORD DADAAPI MemorySubFree(void *piece)
         assert(e.address == p && InUse(e));
         e.inUse &= ~kInUseByte;
         h.dirty = 1;
-        TreeChanged(h, x, s, 0);
+        Changed(h, x, s);
         Refresh(i);
         // The pairs this free makes mergeable (see the top of the file).
         if ((e.inUse & kTouchesNext) && !InUse(h.entries[x.link[s].next])) Queue(x, s);
