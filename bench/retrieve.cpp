@@ -6,6 +6,8 @@
 // Three more comparisons, for information, show where the time goes:
 //   one CPU       the same pair with this process and both servers held to
 //                 one processor (no wake-ups across processors);
+//   split CPUs    this process held to one processor, both servers to
+//                 another (each side's wake-ups always cross);
 //   exchanges     the comm library's exchange with the transfer server
 //                 alone (no checksum check, no worker thread, no kernel
 //                 file library) against the plain exchange: once without
@@ -204,14 +206,20 @@ double ExchangeRun(const std::string &name, const std::string &local)
     return ok ? kSize / t / 1048576.0 : 0;
 }
 
-// Holds this process and `others` to the first processor, or lets them go.
-void OneProcessor(bool on, std::initializer_list<HANDLE> others)
+enum class Cpus { Any, One, Split };
+
+// Holds this process and the servers to processors: all to the lowest
+// (One), this process to the lowest and the servers to the next (Split,
+// where there are two), or lets them go (Any).
+void HoldTo(Cpus cpus, std::initializer_list<HANDLE> servers)
 {
     DWORD_PTR mine = 0, system = 0;
     GetProcessAffinityMask(GetCurrentProcess(), &mine, &system);
-    const DWORD_PTR mask = on ? system & (~system + 1) : system;   // the lowest processor there is
-    SetProcessAffinityMask(GetCurrentProcess(), mask);
-    for (HANDLE h : others) SetProcessAffinityMask(h, mask);
+    const DWORD_PTR lowest = system & (~system + 1), next = (system & ~lowest) & (~(system & ~lowest) + 1);
+    const DWORD_PTR client = cpus == Cpus::Any ? system : lowest;
+    const DWORD_PTR server = cpus == Cpus::Any ? system : cpus == Cpus::Split && next ? next : lowest;
+    SetProcessAffinityMask(GetCurrentProcess(), client);
+    for (HANDLE h : servers) SetProcessAffinityMask(h, server);
 }
 
 struct Best {
@@ -262,14 +270,16 @@ int main(int argc, char **argv)
     const std::string remote = "\\\\BENCH\\" + data.substr(0, 1) + data.substr(2);
 
     const std::string served = data.substr(0, 1) + data.substr(2);
-    Best full, oneCpu, exchanges, exchangesWritten;
+    Best full, oneCpu, splitCpus, exchanges, exchangesWritten;
     for (int r = 0; r < kRounds; ++r) {
         full.add(LibraryRun(remote, local), PlainClient(plainPort, local));
         exchanges.add(ExchangeRun(served, ""), PlainClient(plainPort, ""));
         exchangesWritten.add(ExchangeRun(served, local), PlainClient(plainPort, local));
-        OneProcessor(true, {server, plain});
+        HoldTo(Cpus::One, {server, plain});
         oneCpu.add(LibraryRun(remote, local), PlainClient(plainPort, local));
-        OneProcessor(false, {server, plain});
+        HoldTo(Cpus::Split, {server, plain});
+        splitCpus.add(LibraryRun(remote, local), PlainClient(plainPort, local));
+        HoldTo(Cpus::Any, {server, plain});
     }
     Stop(server);
     Stop(plain);
@@ -283,12 +293,15 @@ int main(int argc, char **argv)
     std::printf("                                 library    plain   ratio\n");
     std::printf("  FileRetrieve                  %8.1f %8.1f %7.2f\n", full.library, full.plain, full.ratio());
     std::printf("  FileRetrieve, one CPU         %8.1f %8.1f %7.2f\n", oneCpu.library, oneCpu.plain, oneCpu.ratio());
+    std::printf("  FileRetrieve, split CPUs      %8.1f %8.1f %7.2f\n", splitCpus.library, splitCpus.plain,
+                splitCpus.ratio());
     std::printf("  exchanges only, no local file %8.1f %8.1f %7.2f\n", exchanges.library, exchanges.plain,
                 exchanges.ratio());
     std::printf("  exchanges only, WriteFile     %8.1f %8.1f %7.2f\n", exchangesWritten.library,
                 exchangesWritten.plain, exchangesWritten.ratio());
     std::printf("ratio FileRetrieve %.3f 0.9 min\n", full.ratio());
     std::printf("ratio FileRetrieveOneCpu %.3f - min\n", oneCpu.ratio());
+    std::printf("ratio FileRetrieveSplitCpus %.3f - min\n", splitCpus.ratio());
     std::printf("ratio RetrieveExchangesOnly %.3f - min\n", exchanges.ratio());
     std::printf("ratio RetrieveExchangesWriteFile %.3f - min\n", exchangesWritten.ratio());
     return full.library > 0 && full.plain > 0 && exchanges.library > 0 ? 0 : 1;
