@@ -144,6 +144,11 @@ HeapIndex g_index[kMaxHeaps];           // beside g_heaps[i]
 // heaps have pairs pending.
 DWORD g_available[kMaxHeaps];
 uint64_t g_merging;                     // bit i: heap i's pending list is not empty
+// For a free, which must find its heap without trying each in turn: the
+// heaps in use in the order of their blocks' addresses.
+DWORD g_heapCount;
+BYTE *g_bases[kMaxHeaps];               // ascending
+DWORD g_heapAt[kMaxHeaps];              // the heap whose block starts at g_bases[k]
 static_assert(kMaxHeaps <= 64);
 
 uint32_t OffsetOf(const SubHeap &h, const BYTE *address) { return static_cast<uint32_t>(address - h.base); }
@@ -554,6 +559,34 @@ SubHeap *NewHeap(SubHeap &h, HeapIndex &x, DWORD n)
     return &h;
 }
 
+// Puts heap i, just created, into the address order.
+void Ordered(DWORD i)
+{
+    DWORD k = g_heapCount++;
+    for (; k > 0 && uintptr_t(g_bases[k - 1]) > uintptr_t(g_heaps[i].base); --k) {
+        g_bases[k] = g_bases[k - 1];
+        g_heapAt[k] = g_heapAt[k - 1];
+    }
+    g_bases[k] = g_heaps[i].base;
+    g_heapAt[k] = i;
+}
+
+// The heap whose carved bytes hold `p`, or kMaxHeaps: the last block that
+// starts at or below `p`, by halving without a branch on the data (which
+// heap a free names follows no pattern).
+DWORD HeapHolding(const BYTE *p)
+{
+    if (g_heapCount == 0) return kMaxHeaps;
+    DWORD lo = 0;
+    for (DWORD n = g_heapCount; n > 1;) {
+        const DWORD half = n / 2;
+        lo = uintptr_t(g_bases[lo + half]) <= uintptr_t(p) ? lo + half : lo;
+        n -= half;
+    }
+    const DWORD i = g_heapAt[lo];
+    return uintptr_t(p) - uintptr_t(g_heaps[i].base) < g_heaps[i].used ? i : kMaxHeaps;
+}
+
 } // namespace
 
 extern "C" void *DADAAPI MemorySubAlloc(DWORD size)
@@ -589,7 +622,10 @@ extern "C" void *DADAAPI MemorySubAlloc(DWORD size)
         if (h.size - h.used >= n) break;
     }
     if (i == kMaxHeaps) return nullptr;
-    if (!g_heaps[i].base && !NewHeap(g_heaps[i], g_index[i], n)) return nullptr;
+    if (!g_heaps[i].base) {
+        if (!NewHeap(g_heaps[i], g_index[i], n)) return nullptr;
+        Ordered(i);
+    }
     void *piece = AllocateFrom(g_heaps[i], g_index[i], n, slot);
     Refresh(i);
     return piece;
@@ -599,34 +635,32 @@ extern "C" DWORD DADAAPI MemorySubFree(void *piece)
 {
     if (!g_heaps || !piece) return 0;
     const BYTE *p = static_cast<const BYTE *>(piece);
-    for (DWORD i = 0; i < kMaxHeaps && g_heaps[i].base; ++i) {
-        SubHeap &h = g_heaps[i];
-        if (p < h.base || p >= h.base + h.used) continue;   // the heaps' blocks are disjoint
-        HeapIndex &x = g_index[i];
-        const uint32_t offset = OffsetOf(h, p);
-        const size_t at = HashFind(x.used, offset);
-        if (at == kNotFound) {
-            // Not in use: the start of a free entry still answers 1 (it stays free).
-            for (; x.hashed < h.entryCount; ++x.hashed)
-                if (Live(h.entries[x.hashed])) HashInsert(x.all, OffsetOf(h, h.entries[x.hashed].address), x.hashed);
-            if (HashFind(x.all, offset) == kNotFound) return 0;
-            h.dirty = 1;
-            return 1;
-        }
-        const uint32_t s = x.used[at].slot1 - 1;
-        HashErase(x.used, at);
-        --x.inUse;
-        SubPiece &e = h.entries[s];
-        assert(e.address == p && InUse(e));
-        e.inUse &= ~kInUseByte;
+    const DWORD i = HeapHolding(p);
+    if (i == kMaxHeaps) return 0;
+    SubHeap &h = g_heaps[i];
+    HeapIndex &x = g_index[i];
+    const uint32_t offset = OffsetOf(h, p);
+    const size_t at = HashFind(x.used, offset);
+    if (at == kNotFound) {
+        // Not in use: the start of a free entry still answers 1 (it stays free).
+        for (; x.hashed < h.entryCount; ++x.hashed)
+            if (Live(h.entries[x.hashed])) HashInsert(x.all, OffsetOf(h, h.entries[x.hashed].address), x.hashed);
+        if (HashFind(x.all, offset) == kNotFound) return 0;
         h.dirty = 1;
-        Changed(h, x, s);
-        Refresh(i);
-        // The pairs this free makes mergeable (see the top of the file).
-        if ((e.inUse & kTouchesNext) && !InUse(h.entries[x.link[s].next])) Queue(x, s);
-        if ((e.inUse & kTouchesPrev) && !InUse(h.entries[x.link[s].prev])) Queue(x, x.link[s].prev);
-        if (!x.pending.empty()) g_merging |= uint64_t(1) << i;
         return 1;
     }
-    return 0;
+    const uint32_t s = x.used[at].slot1 - 1;
+    HashErase(x.used, at);
+    --x.inUse;
+    SubPiece &e = h.entries[s];
+    assert(e.address == p && InUse(e));
+    e.inUse &= ~kInUseByte;
+    h.dirty = 1;
+    Changed(h, x, s);
+    Refresh(i);
+    // The pairs this free makes mergeable (see the top of the file).
+    if ((e.inUse & kTouchesNext) && !InUse(h.entries[x.link[s].next])) Queue(x, s);
+    if ((e.inUse & kTouchesPrev) && !InUse(h.entries[x.link[s].prev])) Queue(x, x.link[s].prev);
+    if (!x.pending.empty()) g_merging |= uint64_t(1) << i;
+    return 1;
 }
