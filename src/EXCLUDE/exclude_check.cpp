@@ -52,7 +52,7 @@ public:
     {
         // The caller's path serves as it is unless it must be cut to the
         // longest path.
-        size_t len = path ? strnlen(path, kPathBuf) : 0;
+        size_t len = path ? BoundedLength(path, kPathBuf) : 0;
         const char *copy = path ? path : "";
         if (len > kPathMax) len = CopyPath(copy_, path), copy = copy_;
         const std::string_view text{copy, len};
@@ -118,7 +118,7 @@ private:
 
 bool Covers(const ExcludeItem &item, SplitPath &path)
 {
-    std::string_view folder{item.folder, strnlen(item.folder, sizeof item.folder - 1)};
+    std::string_view folder{item.folder, BoundedLength(item.folder, sizeof item.folder - 1)};
     const char *name = path.Name();
     const bool anyName = !item.pattern[0] || !*name;
 
