@@ -219,12 +219,14 @@ DWORD *Children(HeapIndex &x, uint32_t l, size_t node) { return &x.tree[x.level[
 void Changed(const SubHeap &h, HeapIndex &x, uint32_t slot)
 {
     const DWORD value = x.tree[slot] = LeafValue(h.entries[slot]);
+    if (!value) return;
+    // Every level, without a branch on the values: where the climb could
+    // stop follows no pattern, and the nodes above a slot are few.
     size_t i = slot;
     for (uint32_t l = 1; l <= x.levels; ++l) {
         i /= kFan;
         DWORD &up = NodeValue(x, l, i);
-        if (up >= value) return;
-        up = value;
+        up = std::max(up, value);
     }
 }
 
