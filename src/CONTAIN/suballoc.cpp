@@ -159,7 +159,7 @@ uint32_t OffsetOf(const SubHeap &h, const BYTE *address) { return static_cast<ui
 // rest (in use, a hole, a slot past the table's end).  Each level above
 // holds a value per kFan values below (a node), the root one for the
 // whole top level.  Level 0 is exact; the values above bound the largest
-// value under them from above (see Raise and Search).
+// value under them from above (see Changed and Search).
 // Without a branch: the in-use flags of neighbouring entries follow no
 // pattern.  A hole is all zero.
 DWORD LeafValue(const SubPiece &e) { return e.size & (DWORD(0) - DWORD((e.inUse & kInUseByte) == 0)); }
@@ -232,8 +232,9 @@ void Changed(const SubHeap &h, HeapIndex &x, uint32_t slot)
 
 // The first slot at or under node `node` of level l > 0 whose entry is
 // free and of at least n bytes, or kNone.  Children whose bound is below n
-// are passed over; a node searched in vain takes its exact bound (below n)
-// from its children, so that no later search for n enters it again.
+// are passed over; a node searched in vain takes the largest of its
+// children's bounds (below n by then), so that no later search for n
+// enters it again.
 uint32_t Search(HeapIndex &x, uint32_t l, size_t node, DWORD n)
 {
     const DWORD *child = Children(x, l, node);
