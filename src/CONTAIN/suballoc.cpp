@@ -144,8 +144,9 @@ HeapIndex g_index[kMaxHeaps];           // beside g_heaps[i]
 // heaps have pairs pending.
 DWORD g_available[kMaxHeaps];
 uint64_t g_merging;                     // bit i: heap i's pending list is not empty
-// For a free, which must find its heap without trying each in turn: the
-// heaps in use in the order of their blocks' addresses.
+// The heaps in use (the descriptors before the first empty one), and for a
+// free, which must find its heap without trying each in turn, the same
+// heaps in the order of their blocks' addresses.
 DWORD g_heapCount;
 BYTE *g_bases[kMaxHeaps];               // ascending
 DWORD g_heapAt[kMaxHeaps];              // the heap whose block starts at g_bases[k]
@@ -603,7 +604,7 @@ extern "C" void *DADAAPI MemorySubAlloc(DWORD size)
     // available piece; the first heap where n fits is chosen.
     DWORD i = 0;
     uint32_t slot = kNone;
-    for (; i < kMaxHeaps && g_heaps[i].base; ++i) {
+    for (; i < g_heapCount; ++i) {
         SubHeap &h = g_heaps[i];
         HeapIndex &x = g_index[i];
         if (g_merging >> i & 1) {
@@ -624,9 +625,8 @@ extern "C" void *DADAAPI MemorySubAlloc(DWORD size)
         Refresh(i);
         if (h.size - h.used >= n) break;
     }
-    if (i == kMaxHeaps) return nullptr;
-    if (!g_heaps[i].base) {
-        if (!NewHeap(g_heaps[i], g_index[i], n)) return nullptr;
+    if (i == g_heapCount) {
+        if (i == kMaxHeaps || !NewHeap(g_heaps[i], g_index[i], n)) return nullptr;
         Ordered(i);
     }
     void *piece = AllocateFrom(g_heaps[i], g_index[i], n, slot);
